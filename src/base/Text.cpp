@@ -1,0 +1,55 @@
+#include "Text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace mx40d {
+
+std::string cformat(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    va_list ap2;
+    va_copy(ap2, ap);
+    char small[256];
+    const int n = std::vsnprintf(small, sizeof small, fmt, ap);
+    va_end(ap);
+    std::string out;
+    if (n < 0) {
+        va_end(ap2);
+        return out;
+    }
+    if (static_cast<std::size_t>(n) < sizeof small) {
+        out.assign(small, static_cast<std::size_t>(n));
+    } else {
+        std::vector<char> big(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(big.data(), big.size(), fmt, ap2);
+        out.assign(big.data(), static_cast<std::size_t>(n));
+    }
+    va_end(ap2);
+    return out;
+}
+
+std::string fixedText(const std::uint8_t* field, std::size_t width) {
+    const void* nul = std::memchr(field, 0, width);
+    const std::size_t len =
+        nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - field) : width;
+    return std::string(reinterpret_cast<const char*>(field), len);
+}
+
+std::string trimmedField(const std::uint8_t* field, std::size_t width) {
+    std::string s = fixedText(field, width);
+    const std::size_t first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    const std::size_t last = s.find_last_not_of(' ');
+    return s.substr(first, last - first + 1);
+}
+
+void storeText(std::uint8_t* field, std::size_t width, const std::string& text) {
+    if (width == 0) return;
+    std::memset(field, 0, width);
+    std::memcpy(field, text.data(), std::min(text.size(), width - 1));
+}
+
+}  // namespace mx40d

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// 8-bit text helpers shared by every layer.
+namespace mx40d {
+
+// printf-style formatting into a std::string (no length limit).
+std::string cformat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// A fixed-width, blank-padded field copied into a buffer one byte longer, terminated and
+// stripped of blanks at both ends (the way every drive text is shown). Reads at most
+// `width` bytes and stops at the first NUL.
+std::string trimmedField(const std::uint8_t* field, std::size_t width);
+
+// A NUL-terminated text of at most `width` bytes (stops at the first NUL or at `width`).
+std::string fixedText(const std::uint8_t* field, std::size_t width);
+
+// Copies `text` into a fixed field of `width` bytes: at most width - 1 characters and a
+// terminating NUL, the rest zero-filled.
+void storeText(std::uint8_t* field, std::size_t width, const std::string& text);
+
+}  // namespace mx40d
