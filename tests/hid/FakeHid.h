@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <deque>
@@ -88,7 +89,7 @@ inline Report machineReport(int count, int index, const std::vector<std::uint8_t
     r[2] = static_cast<std::uint8_t>(count);
     r[3] = static_cast<std::uint8_t>(index);
     r[4] = static_cast<std::uint8_t>(byteCount >= 0 ? byteCount : static_cast<int>(payload.size()));
-    std::memcpy(r.data() + 5, payload.data(), std::min<std::size_t>(payload.size(), 60));
+    std::copy_n(payload.begin(), std::min<std::size_t>(payload.size(), 60), r.begin() + 5);
     return r;
 }
 
