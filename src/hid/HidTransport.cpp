@@ -145,4 +145,8 @@ bool HidTransport::sendCallback(void* context, int length, const std::uint8_t* d
     return static_cast<HidTransport*>(context)->send(length, data);
 }
 
+void HidTransport::keepWaitingCallback(void* context) {
+    static_cast<HidTransport*>(context)->awaitingResponse_ = true;
+}
+
 }  // namespace mx40d

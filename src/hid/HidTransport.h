@@ -62,6 +62,9 @@ class HidTransport {
     // Operation-plus-context callbacks for the protocol layer; `context` is the HidTransport.
     static bool receiveCallback(void* context, int& length, std::uint8_t* buffer);
     static bool sendCallback(void* context, int length, const std::uint8_t* data);
+    // The protocol set the message it was handed aside and waits on for its real answer:
+    // the link is awaiting a response again, so the receive pump keeps reading it.
+    static void keepWaitingCallback(void* context);
 
   private:
     bool openCandidate(const std::string& path, std::uint16_t vendorId, std::uint16_t productId);

@@ -16,6 +16,9 @@ struct MessageLink {
     bool (*receive)(void* context, int& length, std::uint8_t* buffer) = nullptr;
     bool (*send)(void* context, int length, const std::uint8_t* data) = nullptr;
     void* context = nullptr;
+    // Optional: the engine set an answer aside and waits on for another one on the same
+    // command (the transport keeps reading although it handed a message over).
+    void (*keepWaiting)(void* context) = nullptr;
 };
 
 // Sends command frames and data blocks and receives their answers: keeps the last command

@@ -218,3 +218,17 @@ TEST(TransportOpen, SendRawWritesOneReportCutToSixtyFourBytes) {
     EXPECT_EQ(ep.written[1][64], 0xAB);
     EXPECT_FALSE(link.awaitingResponse());
 }
+
+TEST_F(Transport, KeepWaitingAwaitsAgainAfterAMessageWasHandedOver) {
+    const std::uint8_t cmd[5] = {0x40, 0, 2, 'A', 0x83};
+    link.send(5, cmd);
+    for (const auto& r : machineMessage(bytes(10)))
+        machine->input.push_back(r);
+    link.pollReceive();
+    int length = 0;
+    ASSERT_TRUE(HidTransport::receiveCallback(&link, length, buffer.data()));
+    EXPECT_FALSE(link.awaitingResponse());
+    HidTransport::keepWaitingCallback(&link);
+    EXPECT_TRUE(link.awaitingResponse());
+    EXPECT_TRUE(link.empty());
+}

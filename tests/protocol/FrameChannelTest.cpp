@@ -35,7 +35,7 @@ struct ScriptedLink {
 class Channel : public ::testing::Test {
   protected:
     void SetUp() override {
-        channel.setLink({&ScriptedLink::receive, &ScriptedLink::send, &link});
+        channel.setLink({&ScriptedLink::receive, &ScriptedLink::send, &link, nullptr});
         channel.setTextSink([this](const std::string& t) { texts.push_back(t); });
     }
     FakeClock clock{LocalTime{2026, 12, 10, 9, 30, 0, 4}};

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "base/Clock.h"
+#include "protocol/Commands.h"
+#include "protocol/FrameChannel.h"
+#include "protocol/MachineInfo.h"
+
+namespace mx40d {
+
+// The engine that talks to one machine. Phase 1 (start-up) reads the machine information,
+// machine ID, board list, nickname and log range, raises event 1 and switches to phase 3
+// (polling): every cycle polls the status with "B", then serves one operator request, reads
+// the running job's device data or fetches new log records.
+//
+// Each `step` sends at most one frame or makes one read attempt and never waits. Events, texts
+// and log records are delivered synchronously from inside `step`.
+class MachineProtocol {
+  public:
+    // (event code, number, pointer); codes are the EngineEvent values of Commands.h.
+    using EventSink = std::function<void(int code, int number, const void* pointer)>;
+    using TextSink = std::function<void(const std::string& text)>;
+    // (size, record): the 256 bytes of one log record exactly as the machine sent them.
+    using LogRecordSink = std::function<void(int size, const std::uint8_t* record)>;
+
+    enum Phase : int { kStartUp = 1, kPolling = 3 };
+
+    // Requests raised by the machine window and panel, taken by the polling phase.
+    enum class Request : int {
+        Nickname,
+        Copy,
+        Compare,
+        CopyCompare,
+        GetId,
+        Finish,
+        NextRun,
+        Stop,
+        Clock,
+    };
+    static constexpr int kRequestCount = 9;
+
+    MachineProtocol(MachineInfo& machineInfo, const Clock& clock);
+    MachineProtocol(const MachineProtocol&) = delete;
+    MachineProtocol& operator=(const MachineProtocol&) = delete;
+
+    // Stores the link and the sinks, begins the start-up phase and writes "Device connect ! ".
+    void start(const MessageLink& link, TextSink onText, EventSink onEvent);
+    void setLogRecordSink(LogRecordSink sink) { onLogRecord_ = std::move(sink); }
+    // Clears active and writes "Device disconnect ! "; nothing else is reset, so a request left
+    // pending is served after the next start-up.
+    void stop();
+    // One decision step or one command state; nothing while inactive.
+    void step();
+
+    // The nickname to send (the first 56 bytes go out); raises the nickname request.
+    void setNickname(const std::string& text);
+    // Takes the PC's local time as the clock text and raises the clock request.
+    void requestClockSet();
+    void raise(Request r) { requests_[static_cast<int>(r)] = true; }
+    bool pending(Request r) const { return requests_[static_cast<int>(r)]; }
+
+    void setJobCode(int value) { jobCode_ = value; }
+    void setJobStage(int value) { jobStage_ = value; }
+    // The status block with its five 32-bit numbers in host (little-endian) order.
+    void setStatusCopy(const std::array<std::uint8_t, kMachineStatusSize>& hostOrder) {
+        statusCopy_ = hostOrder;
+    }
+
+    bool active() const { return active_; }
+    int phase() const { return phase_; }
+    int pollStep() const { return pollStep_; }
+    int commandState() const { return commandState_; }
+    bool idle() const { return idle_; }
+    bool logSupported() const { return logSupported_; }
+    int jobCode() const { return jobCode_; }
+    int jobStage() const { return jobStage_; }
+    std::uint32_t logStartNo() const { return logStartNo_; }
+    std::uint32_t logQty() const { return logQty_; }
+    std::uint32_t lastMachineLogNo() const { return lastMachineLogNo_; }
+    std::uint32_t nextLogNo() const { return nextLogNo_; }
+    std::uint32_t logBatchLeft() const { return logBatchLeft_; }
+    const std::string& machineClock() const { return machineClock_; }
+    const std::array<std::uint8_t, 64>& nickNameToSet() const { return nickNameToSet_; }
+    int boardCount() const { return boardCount_; }
+    const BoardInfo& board(int i) const { return boardList_[static_cast<std::size_t>(i)]; }
+    const MachineInfo& machineInfo() const { return machineInfo_; }
+    const FrameChannel& channel() const { return channel_; }
+
+  private:
+    void startupDecision();
+    void startupCommand();
+    void pollDecision();
+    void pollCommand();
+    void startState(int state) {
+        commandState_ = state;
+        idle_ = false;
+    }
+    void becomeIdle() { idle_ = true; }
+    bool take(Request r);
+
+    void send(const Command& c);
+    // One receive attempt: true when a valid answer that fits the command sent lies in the
+    // data buffer. An answer that does not fit is set aside with one text and the wait goes on.
+    bool awaitAnswer();
+    bool answerFits(std::string& why) const;
+    const std::uint8_t* answer() const { return channel_.dataBuffer(); }
+    int answerLength() const { return channel_.answerLength(); }
+
+    void text(const std::string& line);
+    void event(int code, int number, const void* pointer);
+    void logCheck(bool duringJob);
+    void deviceRead(std::uint8_t code, int recordSize);
+    void deviceAnswer(int kind);
+
+    MachineInfo& machineInfo_;
+    const Clock& clock_;
+    FrameChannel channel_;
+    MessageLink link_;
+    TextSink onText_;
+    EventSink onEvent_;
+    LogRecordSink onLogRecord_;
+
+    bool active_ = false;
+    int phase_ = kStartUp;
+    int pollStep_ = 0;
+    int commandState_ = 0;
+    bool idle_ = true;
+    bool logSupported_ = false;
+    std::array<std::uint8_t, 64> nickNameToSet_{};
+    std::string machineClock_;
+    std::array<BoardInfo, kMaxBoards> boardList_{};
+    int boardCount_ = 0;
+    std::array<std::uint8_t, kMachineStatusSize> statusCopy_{};
+    std::array<std::uint8_t, kMachineStatusSize> statusBlock_{};
+    std::uint32_t logStartNo_ = 0;
+    std::uint32_t logQty_ = 0;
+    std::uint32_t lastMachineLogNo_ = 0;
+    std::uint32_t nextLogNo_ = 0;
+    std::uint32_t logBatchLeft_ = 0;
+    std::array<bool, kRequestCount> requests_{};
+    int boardIndex_ = 0;  // next board (start-up) or device (polling) to ask for
+    int count_ = 0;       // boards or devices asked for by the command in flight
+    int recordSize_ = 0;  // record size of the device read in flight
+    int startupWaitSecond_ = 0;
+    int jobCode_ = 0;
+    int jobStage_ = 0;
+};
+
+}  // namespace mx40d
