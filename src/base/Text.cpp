@@ -52,4 +52,23 @@ void storeText(std::uint8_t* field, std::size_t width, const std::string& text) 
     std::memcpy(field, text.data(), std::min(text.size(), width - 1));
 }
 
+std::string fileNameSafe(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool ordinary = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                              (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        if (ordinary)
+            out += ch;
+        else
+            out += cformat("%%%02X", c);
+    }
+    if (out.find_first_not_of('.') == std::string::npos) {
+        // "", "." and ".." would name the folder itself or its parent.
+        out = "%" + std::string(out.size() == 0 ? "00" : "2E") + out.substr(out.empty() ? 0 : 1);
+    }
+    return out;
+}
+
 }  // namespace mx40d

@@ -22,4 +22,11 @@ std::string fixedText(const std::uint8_t* field, std::size_t width);
 // terminating NUL, the rest zero-filled.
 void storeText(std::uint8_t* field, std::size_t width, const std::string& text);
 
+// A machine's identification text made safe to name a file inside a given folder: letters,
+// digits, '-', '_' and '.' stay as they are, every other byte (path separators, control
+// characters, '%' itself ...) becomes "%XX" with its hexadecimal value. Distinct texts keep
+// distinct names, and a text that is empty or only dots gets a leading "%" escape so the name
+// is never "", "." or "..".
+std::string fileNameSafe(const std::string& text);
+
 }  // namespace mx40d

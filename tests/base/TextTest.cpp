@@ -39,3 +39,31 @@ TEST(ByteOrder, ReadsAndWritesBothOrders) {
     EXPECT_EQ(cformat("%s-%04d", "x", 7), "x-0007");
     EXPECT_EQ(cformat("%s", std::string(1000, 'a').c_str()).size(), 1000u);
 }
+
+TEST(Text, FileNameSafeKeepsOrdinaryNamesAndEscapesTheRest) {
+    struct Case {
+        std::string id;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"AB12", "AB12"},
+        {"MX-40D_unit.7", "MX-40D_unit.7"},
+        {"../../etc/passwd", "..%2F..%2Fetc%2Fpasswd"},
+        {"a\\b", "a%5Cb"},
+        {"C:x", "C%3Ax"},
+        {"line\nfeed\x01", "line%0Afeed%01"},
+        {"100%", "100%25"},
+        {"a b*?\"<>|", "a%20b%2A%3F%22%3C%3E%7C"},
+        {"\xE9t\xE9", "%E9t%E9"},
+        {"..", "%2E."},
+        {".", "%2E"},
+        {"", "%00"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fileNameSafe(c.id), c.name) << c.id;
+        EXPECT_EQ(fileNameSafe(c.id).find('/'), std::string::npos);
+    }
+    // Distinct identifications keep distinct names.
+    EXPECT_NE(fileNameSafe("a/b"), fileNameSafe("a%2Fb"));
+    EXPECT_NE(fileNameSafe("a/b"), fileNameSafe("a_b"));
+}
