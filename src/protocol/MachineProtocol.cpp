@@ -5,6 +5,7 @@
 
 #include "base/ByteOrder.h"
 #include "base/Text.h"
+#include "protocol/Checksums.h"
 #include "protocol/Frames.h"
 
 namespace mx40d {
@@ -126,6 +127,21 @@ bool MachineProtocol::answerFits(std::string& why) const {
             break;
         default:
             break;
+    }
+    // "W" answers carry no check value, so a late answer to "A", "B" or 0x80 (repeated after a
+    // time-out or a failed check) would pass for one. Such an answer is recognised by its
+    // exact size together with a valid check value at its end.
+    if (channel_.cmdCode() == kCmdMachineData) {
+        const std::uint8_t* a = answer();
+        const auto size = static_cast<std::size_t>(n);
+        const bool staleInfo =
+            n == kMachineInfoAnswerSize && crc16(a, size - 2) == readBe16(a + n - 2);
+        const bool staleCrc32 = (n == kStatusAnswerSize || n == kLogRecordAnswerSize) &&
+                                crc32(a, size - 4) == readBe32(a + n - 4);
+        if (staleInfo || staleCrc32) {
+            why = cformat("length=%d, an answer to another command", n);
+            return false;
+        }
     }
     if (exact ? n != need : n < need) {
         why = cformat("length=%d, expected %s%d", n, exact ? "" : "at least ", need);

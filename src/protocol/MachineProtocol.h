@@ -63,6 +63,12 @@ class MachineProtocol {
     void raise(Request r) { requests_[static_cast<int>(r)] = true; }
     bool pending(Request r) const { return requests_[static_cast<int>(r)]; }
 
+    // Ends the log download after the record being delivered: the owner could not store it,
+    // and the next log check starts again after the newest record stored.
+    void endLogBatch() {
+        if (logBatchLeft_ > 1) logBatchLeft_ = 1;
+    }
+
     void setJobCode(int value) { jobCode_ = value; }
     void setJobStage(int value) { jobStage_ = value; }
     // The status block with its five 32-bit numbers in host (little-endian) order.

@@ -464,3 +464,25 @@ TEST_F(Engine, ShortAndOddAnswersAreBoundedNeverTrusted) {
     ASSERT_TRUE(runUntil([&] { return engine.idle(); }, 3));
     EXPECT_EQ(events.back(), kEventJobAnswer);
 }
+
+TEST_F(Engine, LateAnswerToAnotherCommandIsNotTakenForAnAnswerWithoutCheckValue) {
+    // The answer to "A" comes twice (the command was repeated after a time-out); the second
+    // copy arrives while the engine waits for the machine ID.
+    start();
+    ASSERT_TRUE(runUntil([&] { return !machine.sent.empty(); }));
+    machine.autoAnswer = false;
+    machine.owed.clear();
+    const Bytes infoAnswer = machine.answerTo(machine.sent[0]);
+    machine.pending.push_back(infoAnswer);
+    ASSERT_TRUE(runUntil([&] { return machine.sent.size() == 2; }));
+    machine.pending.push_back(infoAnswer);
+    machine.pending.push_back(machine.answerTo(machine.sent[1]));
+    ASSERT_TRUE(runUntil([&] { return machine.sent.size() == 3; }, 10));
+    EXPECT_EQ(info.machineId(), "AB12");
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const std::string& t) {
+                                return t.find("length=43, an answer to another command") !=
+                                       std::string::npos;
+                            }),
+              1);
+}
