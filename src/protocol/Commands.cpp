@@ -232,7 +232,7 @@ bool parseStatusAnswer(const std::uint8_t* a, int size, MachineStatus& status) {
 
 bool parseLogRecordAnswer(const std::uint8_t* a, int size, const std::uint8_t*& record,
                           std::uint32_t& recordNo) {
-    if (size < 4 + kLogRecordSize) return false;
+    if (size < 4 + static_cast<int>(kLogRecordSize)) return false;
     record = a + 4;
     recordNo = readBe32(record);
     return true;

@@ -53,7 +53,8 @@ constexpr int kMaxBoards = 256;
 constexpr int kNicknameBlockData = 56;
 constexpr int kClockTextSize = 14;
 constexpr int kMachineStatusSize = 28;
-constexpr int kLogRecordSize = 256;
+// One job log record (also the record size of the log database).
+inline constexpr std::size_t kLogRecordSize = 256;
 constexpr int kDeviceInfoRecordSize = 184;   // "D"
 constexpr int kDeviceStatusRecordSize = 64;  // "E"
 constexpr int kMachineInfoAnswerMin = 41;    // through the feature byte at offset 40

@@ -17,7 +17,7 @@ constexpr int kDeviceBytesPerRead = 1010;
 
 // The fixed answer sizes: status, the check value and the records behind them.
 constexpr int kStatusAnswerSize = 4 + kMachineStatusSize + 4;
-constexpr int kLogRecordAnswerSize = 4 + kLogRecordSize + 4;
+constexpr int kLogRecordAnswerSize = 4 + static_cast<int>(kLogRecordSize) + 4;
 constexpr int kMachineInfoAnswerSize = kMachineInfoAnswerMin + 2;
 
 // A copy of the answer's first `n` bytes with what the answer lacks left zero, so a short
@@ -546,7 +546,7 @@ void MachineProtocol::pollCommand() {
             if (!awaitAnswer()) return;
             const std::uint8_t type = machineInfo_.deviceType();
             if ((type == '3' || type == '5') && onLogRecord_)
-                onLogRecord_(kLogRecordSize, answer() + 4);
+                onLogRecord_(static_cast<int>(kLogRecordSize), answer() + 4);
             ++nextLogNo_;
             --logBatchLeft_;
             if (logBatchLeft_ == 0)

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/Commands.h"  // kLogRecordSize
+
 // One 256-byte job log record exactly as the machine sends it and the log database keeps it.
 // Numbers are big-endian in the stored bytes (except the eraser's four identification
 // numbers, which are least significant byte first). The accessors read the stored bytes, so
@@ -12,7 +14,6 @@
 // (the simulator builds records with them).
 namespace mx40d {
 
-inline constexpr std::size_t kLogRecordSize = 256;
 inline constexpr std::uint8_t kDuplicatorKind = '3';
 inline constexpr std::uint8_t kEraserKind = '5';
 

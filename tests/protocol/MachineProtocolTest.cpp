@@ -21,7 +21,7 @@ class Engine : public ::testing::Test {
   protected:
     void start() {
         engine.setLogRecordSink([this](int size, const std::uint8_t* r) {
-            ASSERT_EQ(size, kLogRecordSize);
+            ASSERT_EQ(size, static_cast<int>(kLogRecordSize));
             records.push_back(readBe32(r));
             info.setLastStoredLogNo(static_cast<std::int32_t>(readBe32(r)));
         });
