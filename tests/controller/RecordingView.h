@@ -1,0 +1,101 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/ByteOrder.h"
+#include "base/Text.h"
+#include "base/UserNotice.h"
+#include "controller/MachineView.h"
+#include "machine_ui/JobControls.h"
+
+namespace mx40d::testing {
+
+// A machine page that records what the controller tells it, and keeps the panel's buttons
+// the way the panel does (JobControls), so tests can read both.
+class RecordingView : public MachineView {
+  public:
+    void openSheet(const std::string& caption) override {
+        calls.push_back("openSheet " + caption);
+        sheetOpen = true;
+    }
+    void closeSheet() override {
+        calls.push_back("closeSheet");
+        sheetOpen = false;
+        panelBuilt = false;
+    }
+    void buildPanel(const MachineInfo& info, MachineProtocol& engine,
+                    const std::filesystem::path& logDatabasePath,
+                    const std::filesystem::path& logDirectory) override {
+        calls.push_back("buildPanel " + logDatabasePath.string());
+        panelBuilt = true;
+        shownJob = shownStage = -1;
+        panelInfo = info;
+        this->engine = &engine;
+        this->logDirectory = logDirectory;
+        buttons.build(info.featureFlag(1) == 1, info.support_LogRecord() == 1);
+    }
+    void setMachineStatus(const std::array<std::uint8_t, kMachineStatusSize>& s) override {
+        status = s;
+        ++statusCount;
+    }
+    void applyDeviceBlock(int jobCode, const DeviceBlockEvent& b) override {
+        deviceBlocks.push_back(
+            cformat("%d:%c%d+%d", jobCode, b.kind == 0 ? 'D' : 'E', b.firstIndex, b.count));
+    }
+    void clearPortTable() override { calls.push_back("clear"); }
+    // Recorded when it changes what the panel shows (the panel ignores a repeat).
+    void showJob(int jobCode, int jobStage) override {
+        if (jobCode != shownJob || jobStage != shownStage)
+            calls.push_back(cformat("showJob %d,%d", jobCode, jobStage));
+        shownJob = jobCode;
+        shownStage = jobStage;
+        buttons.showJob(jobCode, jobStage);
+    }
+    void setIdle(bool idle) override {
+        calls.push_back(idle ? "setIdle 1" : "setIdle 0");
+        buttons.setIdle(idle);
+    }
+    void writeTestReport() override { calls.push_back("report"); }
+    void appendLogRecord(const std::uint8_t* record) override {
+        logRecords.emplace_back(record, record + 256);
+    }
+
+    // The calls from `from` on that concern the job: showJob, setIdle, clear, report.
+    std::vector<std::string> jobCalls(std::size_t from = 0) const {
+        std::vector<std::string> out;
+        for (std::size_t i = from; i < calls.size(); ++i)
+            if (calls[i].rfind("openSheet", 0) != 0 && calls[i].rfind("closeSheet", 0) != 0 &&
+                calls[i].rfind("buildPanel", 0) != 0)
+                out.push_back(calls[i]);
+        return out;
+    }
+
+    std::vector<std::string> calls;
+    std::vector<std::string> deviceBlocks;
+    std::vector<std::vector<std::uint8_t>> logRecords;
+    std::array<std::uint8_t, kMachineStatusSize> status{};
+    int statusCount = 0;
+    bool sheetOpen = false;
+    bool panelBuilt = false;
+    MachineInfo panelInfo;
+    MachineProtocol* engine = nullptr;
+    std::filesystem::path logDirectory;
+    JobControls buttons;
+    int shownJob = -1;
+    int shownStage = -1;
+};
+
+// Message boxes recorded as (caption, text).
+class RecordingNotice : public UserNotice {
+  public:
+    void showMessage(const std::string& caption, const std::string& text) override {
+        boxes.emplace_back(caption, text);
+    }
+    void processPendingEvents() override { ++pumps; }
+    std::vector<std::pair<std::string, std::string>> boxes;
+    int pumps = 0;
+};
+
+}  // namespace mx40d::testing
