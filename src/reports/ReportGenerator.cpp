@@ -1,0 +1,88 @@
+#include "reports/ReportGenerator.h"
+
+#include <tuple>
+
+#include "protocol/MachineInfo.h"
+
+namespace mx40d {
+
+std::string reportMessage(ReportStatus status) {
+    switch (status) {
+        case ReportStatus::IllegalDate:
+            return "Illegal Date !";
+        case ReportStatus::ReadFail:
+            return "Read Log File FAIL !";
+        default:
+            return {};
+    }
+}
+
+bool isDateAfter(const CalendarDate& a, const CalendarDate& b) {
+    return std::tie(a.year, a.month, a.day) > std::tie(b.year, b.month, b.day);
+}
+
+Report generate_Report(const std::vector<LogRecord>& records, const MachineInfo& info,
+                       const CalendarDate& start, const CalendarDate& end, ReportForm form,
+                       const LocalTime& now) {
+    Report report;
+    if (info.support_LogRecord() != 1) {
+        report.status = ReportStatus::NotSupported;
+        return report;
+    }
+    if (isDateAfter(start, end)) {
+        report.status = ReportStatus::IllegalDate;
+        return report;
+    }
+    if (records.empty()) return report;
+    // Each unit the window adds ends with a line break of its own.
+    std::string& text = report.text;
+    if (info.deviceType() == kDuplicatorKind) {
+        text += format_ReportHeader(info, start, end, now);
+        text += "\r\n";
+        // A job group is a run of selected records with equal jobGroupNo; records outside
+        // the range neither join nor split a group.
+        std::vector<const LogRecord*> group;
+        auto flush = [&] {
+            if (group.empty()) return;
+            text += format_JobBlock(group, form);
+            text += "\r\n";
+            group.clear();
+        };
+        for (const LogRecord& r : records) {
+            if (!is_LogRecord_inDateRange(r, start, end)) continue;
+            if (!group.empty() && group.back()->jobGroupNo() != r.jobGroupNo()) flush();
+            group.push_back(&r);
+        }
+        flush();
+    } else if (info.deviceType() == kEraserKind) {
+        for (const LogRecord& r : records) {
+            if (r.result() != 0 || !is_LogRecord_inDateRange(r, start, end)) continue;
+            text += format_ClearRecord(r, now);
+            text += "\r\n";
+        }
+    }
+    return report;
+}
+
+Report generate_Report(const std::filesystem::path& logDatabase, const MachineInfo& info,
+                       const CalendarDate& start, const CalendarDate& end, ReportForm form,
+                       const LocalTime& now) {
+    Report report;
+    if (info.support_LogRecord() != 1) {
+        report.status = ReportStatus::NotSupported;
+        return report;
+    }
+    if (isDateAfter(start, end)) {
+        report.status = ReportStatus::IllegalDate;
+        return report;
+    }
+    LogFile file = read_LogFile(logDatabase, info.deviceType());
+    if (file.result != DatabaseResult::Pass) {
+        report.status = ReportStatus::ReadFail;
+        report.databaseResult = file.result;
+        return report;
+    }
+    return generate_Report(file.records, info, start, end, form, now);
+}
+
+}  // namespace mx40d
