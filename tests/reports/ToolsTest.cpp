@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "protocol/MachineInfo.h"
+#include "reports/ExternalTools.h"
+#include "reports/LogDatabase.h"
+
+namespace fs = std::filesystem;
+
+namespace mx40d {
+namespace {
+
+class ToolsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / "mx40d-tools-test";
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        db_ = logdb::logFilePath(dir_, "DUP-7");
+        ASSERT_TRUE(create_LogDatabase(db_));
+        for (std::uint16_t port = 1; port <= 3; ++port) {
+            LogRecord r('3');
+            r.setIndexNo(port);
+            r.setJobGroupNo(1);
+            r.setJobCode(1);
+            r.setPortNo(port);
+            r.setSectorSize(512);
+            r.setCapacity(1000000);
+            r.setModel(port == 2 ? "Disk, \"A\" <&>" : "Disk (B)");
+            r.setDate({26, 12, 10, 8, 0, 0});
+            ASSERT_EQ(append_LogRecord(db_, r.data(), kLogRecordSize), DatabaseResult::Pass);
+        }
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    int report(const std::string& args) {
+        bool ok = false;
+        std::string out = runCommand(std::string(MX40D_REPORT_TOOL) + " --db " + db_.string() +
+                                         " " + args + " >/dev/null 2>&1; echo $?",
+                                     &ok);
+        return std::stoi(out);
+    }
+    int verify(const fs::path& file) {
+        return std::stoi(runCommand(std::string(MX40D_VERIFY_TOOL) + " " + file.string() +
+                                    " >/dev/null 2>&1; echo $?"));
+    }
+    static std::string readAll(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path dir_, db_;
+};
+
+TEST_F(ToolsTest, ReportFormatsAndExitCodes) {
+    const std::string range = " --kind 3 --from 2026-12-01 --to 2026-12-31";
+    for (const char* format : {"text", "protected", "csv", "xml", "pdf"}) {
+        fs::path out = dir_ / (std::string("out.") + format);
+        EXPECT_EQ(report(range + " --format " + format + " --out " + out.string()), 0) << format;
+        EXPECT_GT(fs::file_size(out), 0u) << format;
+    }
+    EXPECT_NE(readAll(dir_ / "out.text").find(" Machine ID     : DUP-7\r\n"), std::string::npos);
+    if (haveTool("xmllint")) {
+        bool ok = false;
+        runCommand("xmllint --noout " + (dir_ / "out.xml").string(), &ok);
+        EXPECT_TRUE(ok);
+    }
+    if (haveTool("qpdf")) {
+        bool ok = false;
+        runCommand("qpdf --check " + (dir_ / "out.pdf").string(), &ok);
+        EXPECT_TRUE(ok);
+    }
+    EXPECT_EQ(report("--kind 3 --from 2026-12-31 --to 2026-12-01 --format text"), 2);
+    EXPECT_EQ(report(range + " --format text --out " + (dir_ / "no" / "x").string()), 5);
+    EXPECT_EQ(report(range + " --format html"), 1);
+    EXPECT_EQ(report("--kind 5 --from 2026-12-01 --to 2026-12-31 --format csv"), 1);
+    EXPECT_EQ(report(range + " --format protected --out " + (dir_ / "x").string() +
+                     " --from 2025-01-01 --to 2025-01-01"),
+              0);  // a duplicator report always has its header
+    std::ofstream(db_, std::ios::binary | std::ios::app) << "partial";
+    EXPECT_EQ(report(range + " --format csv --out " + (dir_ / "p.csv").string()), 0);
+    std::ofstream(db_, std::ios::binary | std::ios::trunc) << "not a database";
+    EXPECT_EQ(report(range + " --format text"), 4);
+    fs::remove(db_);
+    EXPECT_EQ(report(range + " --format text"), 3);
+}
+
+TEST_F(ToolsTest, VerifySeesEditsAndCuts) {
+    fs::path saved = dir_ / "saved.txt";
+    ASSERT_EQ(report(" --kind 3 --from 2026-12-01 --to 2026-12-31 --format protected --out " +
+                     saved.string()),
+              0);
+    EXPECT_EQ(verify(saved), 0);
+    const std::string bytes = readAll(saved);
+    fs::path edited = dir_ / "edited.txt";
+    for (std::size_t at :
+         {std::size_t{0}, bytes.size() / 2, bytes.size() - 100, bytes.size() - 1}) {
+        std::string e = bytes;
+        e[at] = static_cast<char>(e[at] ^ 0x01);
+        std::ofstream(edited, std::ios::binary | std::ios::trunc) << e;
+        EXPECT_EQ(verify(edited), 1) << at;
+    }
+    std::ofstream(edited, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() - 1);
+    EXPECT_EQ(verify(edited), 1);
+    std::ofstream(edited, std::ios::binary | std::ios::trunc) << "just some text\r\n";
+    EXPECT_EQ(verify(edited), 2);
+    EXPECT_EQ(verify(dir_ / "missing.txt"), 3);
+}
+
+}  // namespace
+}  // namespace mx40d
