@@ -148,8 +148,7 @@ TEST(Export, RealParsersReadTheFilesBack) {
         r.setSerialNo(std::string("S,") + m);
         records.push_back(r);
     }
-    fs::path dir = fs::temp_directory_path() / "mx40d-export-test";
-    fs::create_directories(dir);
+    fs::path dir = freshTestDir("export-test");
     {
         std::ofstream(dir / "out.csv", std::ios::binary) << csv(records);
         std::ofstream(dir / "out.xml", std::ios::binary) << xml(records);

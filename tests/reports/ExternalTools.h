@@ -1,6 +1,9 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 // Runs a shell command and returns its standard output; `ok` tells whether it exited 0.
@@ -24,4 +27,14 @@ inline bool haveTool(const char* name) {
     bool ok = false;
     runCommand(std::string("command -v ") + name + " >/dev/null 2>&1", &ok);
     return ok;
+}
+
+// A fresh folder for one test, unique to the test and the process, so test programs running
+// side by side never share files.
+inline std::filesystem::path freshTestDir(const std::string& name) {
+    auto dir =
+        std::filesystem::temp_directory_path() / ("mx40d-" + name + "-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "protocol/MachineInfo.h"
+#include "reports/ExternalTools.h"
 
 namespace fs = std::filesystem;
 
@@ -20,11 +21,8 @@ using Bytes = std::vector<std::uint8_t>;
 class LogDatabaseTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("mx40d-logdb-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = freshTestDir(std::string("logdb-") +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         path_ = logdb::logFilePath(dir_, "DUP-01");
         info_.setDeviceType('3');
         info_.setLastStoredLogNo(12345);

@@ -174,8 +174,7 @@ TEST(PdfWriter, CrossReferenceAndTrailer) {
 
 TEST(PdfWriter, RealReadersAcceptTheDocuments) {
     if (!haveTool("qpdf") || !haveTool("pdftotext")) GTEST_SKIP() << "qpdf/pdftotext missing";
-    fs::path dir = fs::temp_directory_path() / "mx40d-pdf-test";
-    fs::create_directories(dir);
+    fs::path dir = freshTestDir("pdf-test");
     struct Case {
         const char* name;
         std::string text;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "protocol/MachineInfo.h"
+#include "reports/ExternalTools.h"
 
 namespace fs = std::filesystem;
 
@@ -102,7 +103,8 @@ TEST(ReportGenerator, EraserReportShowsPassedErasesOnly) {
 }
 
 TEST(ReportGenerator, ReadsTheDatabase) {
-    fs::path path = fs::temp_directory_path() / "mx40d-generator-test.LOGDATA";
+    fs::path dir = freshTestDir("generator-test");
+    fs::path path = dir / "G.MX40D.LOGDATA";
     ASSERT_TRUE(create_LogDatabase(path));
     MachineInfo info = machine('3');
     LogRecord r = rec('3', 1, 2, {26, 12, 10, 1, 2, 3});
@@ -110,7 +112,7 @@ TEST(ReportGenerator, ReadsTheDatabase) {
     Report rep = generate_Report(path, info, {2026, 12, 10}, {2026, 12, 10}, ReportForm::Pdf, kNow);
     EXPECT_EQ(rep.status, ReportStatus::Done);
     EXPECT_EQ(count(rep.text, "Port:02"), 1);
-    fs::remove(path);
+    fs::remove_all(dir);
 }
 
 }  // namespace

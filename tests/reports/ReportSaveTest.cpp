@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "reports/ExternalTools.h"
 #include "reports/ProtectedText.h"
 
 namespace fs = std::filesystem;
@@ -19,8 +20,7 @@ std::string readAll(const fs::path& p) {
 }
 
 TEST(ReportSave, SavesAndRefuses) {
-    fs::path dir = fs::temp_directory_path() / "mx40d-save-test";
-    fs::create_directories(dir);
+    fs::path dir = freshTestDir("save-test");
     const std::string text = "\r\n Print Date     : x\r\n";
     const LocalTime now{2026, 12, 10, 9, 0, 0, 4};
 

@@ -16,9 +16,8 @@ namespace {
 class ToolsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / "mx40d-tools-test";
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        dir_ = freshTestDir(std::string("tools-") +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         db_ = logdb::logFilePath(dir_, "DUP-7");
         ASSERT_TRUE(create_LogDatabase(db_));
         for (std::uint16_t port = 1; port <= 3; ++port) {
