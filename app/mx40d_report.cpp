@@ -172,11 +172,11 @@ int main(int argc, char** argv) {
             return 6;
         }
         if (format == "protected") {
-            bytes = protectText(report.text);
+            appendWatermark(report.text);
+            bytes = std::move(report.text);
         } else if (format == "pdf") {
-            std::istringstream in(std::move(report.text));
             std::ostringstream pdf;
-            PdfWriter(in, pdf, now).write();
+            PdfWriter(report.text, pdf, now).write();
             bytes = pdf.str();
         } else {
             bytes = std::move(report.text);

@@ -34,15 +34,27 @@ bool isSeparator(const std::string& line) {
 }  // namespace
 
 PdfWriter::PdfWriter(std::istream& text, std::ostream& pdf, const LocalTime& now)
-    : text_(text), pdf_(pdf), now_(now) {}
+    : stream_(&text), pdf_(pdf), now_(now) {}
+
+PdfWriter::PdfWriter(std::string_view text, std::ostream& pdf, const LocalTime& now)
+    : view_(text), pdf_(pdf), now_(now) {}
 
 // Reads the next line without its line break (a CR before the LF goes with it). A line
 // longer than kMaxLine comes back in pieces; a line of an exact multiple of kMaxLine
 // characters is followed by an empty piece, where its line break was.
 bool PdfWriter::nextLine(std::string& line) {
     if (!havePending_) {
-        if (!std::getline(text_, rest_)) return false;
-        restEndsLine_ = !text_.eof();
+        if (stream_ != nullptr) {
+            if (!std::getline(*stream_, rest_)) return false;
+            restEndsLine_ = !stream_->eof();
+        } else {
+            if (viewAt_ >= view_.size()) return false;
+            const std::size_t lf = view_.find('\n', viewAt_);
+            restEndsLine_ = lf != std::string_view::npos;
+            const std::size_t stop = restEndsLine_ ? lf : view_.size();
+            rest_.assign(view_.substr(viewAt_, stop - viewAt_));
+            viewAt_ = restEndsLine_ ? lf + 1 : view_.size();
+        }
         if (restEndsLine_ && !rest_.empty() && rest_.back() == '\r') rest_.pop_back();
         havePending_ = true;
     }
@@ -129,10 +141,10 @@ bool PdfWriter::write() {
                 line.clear();
                 end = true;
             }
-            std::string op = "T* (";
-            appendPdfString(op, line);
-            op += ") Tj\n";
-            put(op);
+            out_ += "T* (";
+            appendPdfString(out_, line);
+            out_ += ") Tj\n";
+            if (out_.size() >= (1u << 20)) flush();
             if (end) break;
             if (isSeparator(line) && ++separators > 1) break;
             if (++lines == kLinesPerPage) break;

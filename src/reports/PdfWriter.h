@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Clock.h"
@@ -22,6 +23,8 @@ class PdfWriter {
     static constexpr int kLinesPerPage = 50;
 
     PdfWriter(std::istream& text, std::ostream& pdf, const LocalTime& now);
+    // Reads the text in place; it must outlive the writer.
+    PdfWriter(std::string_view text, std::ostream& pdf, const LocalTime& now);
     // Writes the whole document. Returns false when the output could not be written.
     bool write();
     int pageCount() const { return pages_; }
@@ -32,7 +35,9 @@ class PdfWriter {
     void putObjectStart(int object);
     void flush();
 
-    std::istream& text_;
+    std::istream* stream_ = nullptr;
+    std::string_view view_;
+    std::size_t viewAt_ = 0;
     std::ostream& pdf_;
     LocalTime now_;
     std::string out_;                     // bytes not yet handed to the stream

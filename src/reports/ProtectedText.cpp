@@ -51,6 +51,12 @@ std::size_t add_watermark_at_end(std::uint8_t* buffer, std::size_t length) {
     return length + kWatermarkSize;
 }
 
+void appendWatermark(std::string& text) {
+    const std::size_t length = text.size();
+    text.resize(length + kRoomAfterText);
+    text.resize(add_watermark_at_end(reinterpret_cast<std::uint8_t*>(text.data()), length));
+}
+
 std::string protectText(std::string_view text) {
     std::string out(text.size() + kRoomAfterText, '\0');
     std::memcpy(out.data(), text.data(), text.size());

@@ -38,6 +38,8 @@ std::size_t add_watermark_at_end(std::uint8_t* buffer, std::size_t length);
 
 // The text with its watermark.
 std::string protectText(std::string_view text);
+// Adds the watermark to the end of `text` in place (no copy of the text).
+void appendWatermark(std::string& text);
 
 enum class ProtectedTextCheck {
     Intact,        // the checksum and the length agree with the text

@@ -37,6 +37,12 @@ Report generate_Report(const std::vector<LogRecord>& records, const MachineInfo&
     // Each unit the window adds ends with a line break of its own.
     std::string& text = report.text;
     if (info.deviceType() == kDuplicatorKind) {
+        // Room for the whole report at once: a port line takes up to about 280 bytes (340 in
+        // the PDF form, with its second line), and a job block adds about 900.
+        std::size_t selected = 0;
+        for (const LogRecord& r : records)
+            selected += is_LogRecord_inDateRange(r, start, end);
+        text.reserve(selected * (form == ReportForm::Pdf ? 340 : 280) + 4096);
         text += format_ReportHeader(info, start, end, now);
         text += "\r\n";
         // A job group is a run of selected records with equal jobGroupNo; records outside
@@ -44,7 +50,7 @@ Report generate_Report(const std::vector<LogRecord>& records, const MachineInfo&
         std::vector<const LogRecord*> group;
         auto flush = [&] {
             if (group.empty()) return;
-            text += format_JobBlock(group, form);
+            appendJobBlock(text, group, form);
             text += "\r\n";
             group.clear();
         };

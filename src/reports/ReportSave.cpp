@@ -1,8 +1,6 @@
 #include "reports/ReportSave.h"
 
 #include <fstream>
-#include <istream>
-#include <streambuf>
 
 #include "reports/Export.h"
 #include "reports/PdfWriter.h"
@@ -20,15 +18,6 @@ SaveStatus writeFile(const std::filesystem::path& path, Write write) {
     out.close();
     return out.fail() ? SaveStatus::WriteFail : SaveStatus::Saved;
 }
-
-// Reads a text in place, without a copy.
-class ViewBuffer : public std::streambuf {
-  public:
-    explicit ViewBuffer(std::string_view text) {
-        char* p = const_cast<char*>(text.data());
-        setg(p, p, p + text.size());
-    }
-};
 
 }  // namespace
 
@@ -59,11 +48,9 @@ SaveStatus savePdfFile(const std::filesystem::path& path, std::string_view text,
                        const LocalTime& now) {
     if (text.empty()) return SaveStatus::NothingToSave;
     // The text goes to the writer straight from memory: no temporary file is left behind.
-    ViewBuffer buffer(text);
-    std::istream in(&buffer);
     bool converted = true;
     SaveStatus s = writeFile(path, [&](std::ostream& out) {
-        PdfWriter writer(in, out, now);
+        PdfWriter writer(text, out, now);
         converted = writer.write();
     });
     if (s == SaveStatus::Saved && !converted) return SaveStatus::ConvertFail;

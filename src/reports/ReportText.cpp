@@ -5,8 +5,12 @@
 #include "base/Text.h"
 #include "machine_ui/Names.h"
 #include "protocol/MachineInfo.h"
+#include "reports/Appenders.h"
 
 namespace mx40d {
+
+using appenders::left;
+using appenders::number;
 
 namespace {
 
@@ -16,12 +20,26 @@ unsigned u(std::uint8_t v) {
     return v;
 }
 
-std::string dateText(const char* fmt, const LogDate& d) {
-    return cformat(fmt, d.fullYear(), u(d.month), u(d.day), u(d.hour), u(d.minute), u(d.second));
+// "%04d-%02d-%02d %02d:%02d:%02d" (the year always has four digits).
+void appendDate(std::string& out, const LogDate& d) {
+    number(out, static_cast<std::uint64_t>(d.fullYear()), 4);
+    out += '-';
+    number(out, d.month, 2);
+    out += '-';
+    number(out, d.day, 2);
+    out += ' ';
+    number(out, d.hour, 2);
+    out += ':';
+    number(out, d.minute, 2);
+    out += ':';
+    number(out, d.second, 2);
 }
 
-const char* kLongDate = "%04d-%02u-%02u %02u:%02u:%02u";
-const char* kShortDate = "%d-%02u-%02u %02u:%02u:%02u";
+std::string dateText(const LogDate& d) {
+    std::string out;
+    appendDate(out, d);
+    return out;
+}
 
 unsigned long long ull(std::uint64_t v) {
     return v;
@@ -29,14 +47,33 @@ unsigned long long ull(std::uint64_t v) {
 
 }  // namespace
 
-std::string format_SizeText(std::uint64_t sectorCount, std::uint16_t sectorSize) {
-    if (sectorSize == 0) return " ";
+void appendSizeText(std::string& out, std::uint64_t sectorCount, std::uint16_t sectorSize) {
+    if (sectorSize == 0) {
+        out += ' ';
+        return;
+    }
     const std::uint64_t perMiB = 1048576u / sectorSize;
     const std::uint64_t mib = sectorCount / perMiB;
-    if (mib == 0) return cformat("%lluKB", ull(sectorCount * sectorSize / 1024));
-    if (mib < 10000)
-        return cformat("%llu.%lluMB", ull(mib), ull((sectorCount % perMiB) * 10 / perMiB));
-    return cformat("%llu.%lluGB", ull(mib >> 10), ull((mib % 1024) / 103));
+    if (mib == 0) {
+        number(out, sectorCount * sectorSize / 1024);
+        out += "KB";
+    } else if (mib < 10000) {
+        number(out, mib);
+        out += '.';
+        number(out, (sectorCount % perMiB) * 10 / perMiB);
+        out += "MB";
+    } else {
+        number(out, mib >> 10);
+        out += '.';
+        number(out, (mib % 1024) / 103);
+        out += "GB";
+    }
+}
+
+std::string format_SizeText(std::uint64_t sectorCount, std::uint16_t sectorSize) {
+    std::string out;
+    appendSizeText(out, sectorCount, sectorSize);
+    return out;
 }
 
 bool isCopyJob(std::uint8_t jobCode) {
@@ -132,32 +169,63 @@ LogDate get_end_DateTime_from_difference(const LogDate& start, std::uint64_t mil
     return end;
 }
 
-std::string format_PortLine(const LogRecord& r, ReportForm form) {
-    std::string out(11, ' ');
-    out += cformat("Port:%02u, ", unsigned{r.portNo()});
-    out += " " + dateText(kLongDate, r.date());
-    out += cformat(" (%5u seconds)", r.spendMiniSecond() / 1000);
-    out += cformat("[%-40s][%-8s][%-20s]", r.model().c_str(), r.version().c_str(),
-                   r.serialNo().c_str());
-    std::string cap = cformat(" %s(%llu)", format_SizeText(r.jobCapacity(), r.sectorSize()).c_str(),
-                              ull(r.jobCapacity()));
-    out += cformat("%-20s", cap.c_str());
-    if (form == ReportForm::Pdf) out += "\r\n" + std::string(56, ' ');
-    if (r.readSpeed() != 0)
-        out += "[Read Speed=" + format_SizeText(r.readSpeed(), r.sectorSize()) + "/second]";
-    if (r.writeSpeed() != 0)
-        out += "[Write Speed=" + format_SizeText(r.writeSpeed(), r.sectorSize()) + "/second]";
-    if (r.power_cycle() != 0)
-        out += cformat(" [power_on_hours=%u, power_cycle=%u]", r.power_on_hours(), r.power_cycle());
+void appendPortLine(std::string& out, const LogRecord& r, ReportForm form) {
+    out.append(11, ' ');
+    out += "Port:";
+    number(out, r.portNo(), 2);
+    out += ",  ";
+    appendDate(out, r.date());
+    out += " (";
+    number(out, r.spendMiniSecond() / 1000, 5, ' ');
+    out += " seconds)[";
+    left(out, r.model(), 40);
+    out += "][";
+    left(out, r.version(), 8);
+    out += "][";
+    left(out, r.serialNo(), 20);
+    out += ']';
+    const std::size_t capacityAt = out.size();
+    out += ' ';
+    appendSizeText(out, r.jobCapacity(), r.sectorSize());
+    out += '(';
+    number(out, r.jobCapacity());
+    out += ')';
+    if (out.size() - capacityAt < 20) out.append(20 - (out.size() - capacityAt), ' ');
+    if (form == ReportForm::Pdf) {
+        out += "\r\n";
+        out.append(56, ' ');
+    }
+    if (r.readSpeed() != 0) {
+        out += "[Read Speed=";
+        appendSizeText(out, r.readSpeed(), r.sectorSize());
+        out += "/second]";
+    }
+    if (r.writeSpeed() != 0) {
+        out += "[Write Speed=";
+        appendSizeText(out, r.writeSpeed(), r.sectorSize());
+        out += "/second]";
+    }
+    if (r.power_cycle() != 0) {
+        out += " [power_on_hours=";
+        number(out, r.power_on_hours());
+        out += ", power_cycle=";
+        number(out, r.power_cycle());
+        out += ']';
+    }
     out += "\r\n";
+}
+
+std::string format_PortLine(const LogRecord& r, ReportForm form) {
+    std::string out;
+    appendPortLine(out, r, form);
     return out;
 }
 
 namespace {
 
 template <class At>
-std::string jobBlock(At record, std::size_t count, ReportForm form) {
-    if (count == 0) return {};
+void jobBlock(std::string& out, At record, std::size_t count, ReportForm form) {
+    if (count == 0) return;
     const LogRecord& first = record(0);
     const std::uint8_t job = first.jobCode();
     const bool copy = isCopyJob(job);
@@ -179,9 +247,9 @@ std::string jobBlock(At record, std::size_t count, ReportForm form) {
     LogDate end = record(count - 1).date();
     add_Seconds_to_DateTime(end, record(count - 1).spendMiniSecond() / 1000 + 1);
 
-    std::string out = "Job: " + reportJobName(job) + "\r\n\r\n";
-    out += "     Time  Start: " + dateText(kLongDate, start) + "\r\n";
-    out += "             End: " + dateText(kLongDate, end) + "\r\n";
+    out += "Job: " + reportJobName(job) + "\r\n\r\n";
+    out += "     Time  Start: " + dateText(start) + "\r\n";
+    out += "             End: " + dateText(end) + "\r\n";
     out += "\r\n";
     if (copy) {
         const std::uint16_t ss = first.sectorSize();
@@ -236,20 +304,29 @@ std::string jobBlock(At record, std::size_t count, ReportForm form) {
     }
     out += kSeparator;
     out += "\r\n";
-    return out;
 }
 
 }  // namespace
 
 std::string format_JobBlock(const LogRecord* records, std::size_t count, ReportForm form) {
-    if (records == nullptr) return {};
-    return jobBlock([records](std::size_t i) -> const LogRecord& { return records[i]; }, count,
-                    form);
+    std::string out;
+    if (records == nullptr) return out;
+    jobBlock(
+        out, [records](std::size_t i) -> const LogRecord& { return records[i]; }, count, form);
+    return out;
 }
 
 std::string format_JobBlock(const std::vector<const LogRecord*>& records, ReportForm form) {
-    return jobBlock([&records](std::size_t i) -> const LogRecord& { return *records[i]; },
-                    records.size(), form);
+    std::string out;
+    appendJobBlock(out, records, form);
+    return out;
+}
+
+void appendJobBlock(std::string& out, const std::vector<const LogRecord*>& records,
+                    ReportForm form) {
+    jobBlock(
+        out, [&records](std::size_t i) -> const LogRecord& { return *records[i]; }, records.size(),
+        form);
 }
 
 std::string format_ClearRecord(const LogRecord& r, const LocalTime& now) {
@@ -272,9 +349,8 @@ std::string format_ClearRecord(const LogRecord& r, const LocalTime& now) {
     if (r.badSectorQty() != 0)
         out += cformat("  Start Addr: %llu\r\n", ull(r.firstBadSectorAddr()));
     out += "\n";
-    out += "Start at " + dateText(kShortDate, r.date()) + "\r\n";
-    out += "End   at " +
-           dateText(kShortDate, get_end_DateTime_from_difference(r.date(), r.spendMiniSecond())) +
+    out += "Start at " + dateText(r.date()) + "\r\n";
+    out += "End   at " + dateText(get_end_DateTime_from_difference(r.date(), r.spendMiniSecond())) +
            "\r\n";
     out += "Elapsed Time:";
     std::uint64_t s = (std::uint64_t{r.spendMiniSecond()} + 999) / 1000;
@@ -291,8 +367,7 @@ std::string format_ClearRecord(const LogRecord& r, const LocalTime& now) {
 }
 
 std::string format_LogListLine(const LogRecord& r) {
-    std::string out =
-        cformat("%07llu ", ull(std::uint64_t{r.indexNo()} + 1)) + dateText(kLongDate, r.date());
+    std::string out = cformat("%07llu ", ull(std::uint64_t{r.indexNo()} + 1)) + dateText(r.date());
     out += cformat("  %03u  ", unsigned{r.portNo()});
     std::string name = r.jobCode() == 50 ? r.customJobName() : jobName(r.jobCode());
     out += cformat(r.isDuplicator() ? "%-16s  " : "%-25s  ", name.c_str());

@@ -40,6 +40,11 @@ std::vector<JobGroup> groupJobs(const std::vector<LogRecord>& records);
 // number of records works.
 std::string format_JobBlock(const LogRecord* records, std::size_t count, ReportForm form);
 std::string format_JobBlock(const std::vector<const LogRecord*>& records, ReportForm form);
+// Appends the job block (or a size text, a port line) to `out`.
+void appendJobBlock(std::string& out, const std::vector<const LogRecord*>& records,
+                    ReportForm form);
+void appendSizeText(std::string& out, std::uint64_t sectorCount, std::uint16_t sectorSize);
+void appendPortLine(std::string& out, const LogRecord& record, ReportForm form);
 std::string format_PortLine(const LogRecord& record, ReportForm form);
 std::string format_ClearRecord(const LogRecord& record, const LocalTime& now);
 std::string format_LogListLine(const LogRecord& record);

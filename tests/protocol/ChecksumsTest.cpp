@@ -24,3 +24,18 @@ TEST(Checksums, CheckValues) {
 TEST(Checksums, Crc32ContinuesAcrossPieces) {
     EXPECT_EQ(crc32Update(crc32(kCheck, 4), kCheck + 4, 5), crc32(kCheck, 9));
 }
+
+// Eight bytes a step give the same CRC-32 as one byte a step, at every length and offset.
+TEST(Checksums, Crc32EightBytesAStepMatchesByteByByte) {
+    std::uint8_t data[64];
+    for (int i = 0; i < 64; ++i)
+        data[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    for (std::size_t offset = 0; offset < 8; ++offset) {
+        for (std::size_t n = 0; offset + n <= sizeof data; ++n) {
+            std::uint32_t byteWise = kCrc32Start;
+            for (std::size_t i = 0; i < n; ++i)
+                byteWise = crc32Update(byteWise, data + offset + i, 1);
+            EXPECT_EQ(crc32(data + offset, n), byteWise) << offset << " " << n;
+        }
+    }
+}
