@@ -59,7 +59,7 @@ void appendWatermark(std::string& text) {
 
 std::string protectText(std::string_view text) {
     std::string out(text.size() + kRoomAfterText, '\0');
-    std::memcpy(out.data(), text.data(), text.size());
+    if (!text.empty()) std::memcpy(out.data(), text.data(), text.size());
     out.resize(add_watermark_at_end(reinterpret_cast<std::uint8_t*>(out.data()), text.size()));
     return out;
 }

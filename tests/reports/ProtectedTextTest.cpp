@@ -26,12 +26,12 @@ TEST(ProtectedText, WatermarkLayout) {
     } cases[] = {{"ABCDEFGH", 8}, {"ABCDEFGHI", 12}, {"", 0}, {"x\r\n", 4}};
     for (const auto& c : cases) {
         std::vector<std::uint8_t> buf(c.text.size() + kRoomAfterText, 0xEE);
-        std::memcpy(buf.data(), c.text.data(), c.text.size());
+        std::copy(c.text.begin(), c.text.end(), buf.begin());
         std::size_t n = add_watermark_at_end(buf.data(), c.text.size());
         ASSERT_EQ(n, c.text.size() + 158);
         EXPECT_EQ(buf[n], 0);
-        std::vector<std::uint8_t> padded(c.checksummed, 0);
-        std::memcpy(padded.data(), c.text.data(), c.text.size());
+        std::vector<std::uint8_t> padded(c.text.begin(), c.text.end());
+        padded.resize(c.checksummed, 0);
         const std::uint32_t crc = crc32(padded.data(), padded.size());
         std::string mark(reinterpret_cast<const char*>(buf.data()) + c.text.size(), 158);
         EXPECT_EQ(mark.substr(0, 6), std::string(kMarker));
