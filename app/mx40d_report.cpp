@@ -8,7 +8,6 @@
 // 4 database unreadable (corrupt, wrong title or version, too large), 5 output not written,
 // 6 nothing to save (protected text and PDF of an empty report).
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -24,14 +23,12 @@
 #include "reports/PdfWriter.h"
 #include "reports/ProtectedText.h"
 #include "reports/ReportGenerator.h"
+#include "shell/MachineRegistry.h"
 
 namespace fs = std::filesystem;
 using namespace mx40d;
 
 namespace {
-
-constexpr std::size_t kRegistryHeader = 120;
-constexpr int kRegistryRecords = 20;
 
 int usage(const std::string& problem) {
     if (!problem.empty()) std::cerr << "mx40d-report: " << problem << "\n";
@@ -60,25 +57,18 @@ std::string idFromDatabaseName(const fs::path& db) {
     return name;
 }
 
-// Takes the machine's record from a registry file: 120 header bytes, then twenty records.
-std::optional<MachineInfo> machineFromRegistry(const fs::path& registry, const std::string& id,
+// Takes the machine's record from the registry of known machines.
+std::optional<MachineInfo> machineFromRegistry(const fs::path& path, const std::string& id,
                                                std::string& problem) {
-    std::ifstream in(registry, std::ios::binary);
-    if (!in) {
-        problem = "cannot open the registry " + registry.string();
+    MachineRegistry registry;
+    const DatabaseResult r = registry.open(path);
+    if (r != DatabaseResult::Pass) {
+        problem =
+            "cannot read the registry " + path.string() + " (" + get_DatabaseResultText(r) + ")";
         return std::nullopt;
     }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-    if (bytes.size() < kRegistryHeader + kRegistryRecords * MachineInfo::kSize) {
-        problem = "the registry " + registry.string() + " is too short";
-        return std::nullopt;
-    }
-    for (int i = 0; i < kRegistryRecords; ++i) {
-        MachineInfo info;
-        std::memcpy(info.data(), bytes.data() + kRegistryHeader + i * MachineInfo::kSize,
-                    MachineInfo::kSize);
-        if (info.inUse() == 1 && info.machineId() == id) return info;
-    }
+    for (int i = 0; i < registry.count(); ++i)
+        if (registry.inUse(i) && registry.record(i).machineId() == id) return registry.record(i);
     problem = "machine " + id + " is not in the registry";
     return std::nullopt;
 }

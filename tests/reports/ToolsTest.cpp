@@ -7,6 +7,7 @@
 #include "protocol/MachineInfo.h"
 #include "reports/ExternalTools.h"
 #include "reports/LogDatabase.h"
+#include "shell/MachineRegistry.h"
 
 namespace fs = std::filesystem;
 
@@ -85,6 +86,33 @@ TEST_F(ToolsTest, ReportFormatsAndExitCodes) {
     EXPECT_EQ(report(range + " --format text"), 4);
     fs::remove(db_);
     EXPECT_EQ(report(range + " --format text"), 3);
+}
+
+TEST_F(ToolsTest, MachineFromTheRegistry) {
+    const fs::path reg = dir_ / "ORVANE_MX40D.DB7";
+    {
+        MachineRegistry registry;
+        ASSERT_EQ(registry.create(reg), DatabaseResult::Pass);
+        MachineInfo other, info;
+        other.setMachineId("OTHER");
+        info.setMachineId("DUP-7");
+        info.setDeviceType('3');
+        info.set_support_LogRecord(1);
+        info.setNickName("Bench line 7");
+        info.setVersion("v2.5");
+        int index = 0;
+        ASSERT_TRUE(registry.add(other, index));
+        ASSERT_TRUE(registry.add(info, index));
+    }
+    const fs::path out = dir_ / "r.txt";
+    const std::string range = " --from 2026-12-01 --to 2026-12-31 --format text --out ";
+    EXPECT_EQ(report("--registry " + reg.string() + range + out.string()), 0);
+    const std::string text = readAll(out);
+    EXPECT_NE(text.find(" Machine Name   : Bench line 7\r\n"), std::string::npos);
+    EXPECT_NE(text.find(" Machine Version: 2.5\r\n"), std::string::npos);
+    EXPECT_EQ(report("--registry " + reg.string() + " --machine-id NOPE" + range + out.string()),
+              1);
+    EXPECT_EQ(report("--registry " + (dir_ / "none").string() + range + out.string()), 1);
 }
 
 TEST_F(ToolsTest, VerifySeesEditsAndCuts) {
