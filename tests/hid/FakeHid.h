@@ -40,9 +40,21 @@ class FakeHidBackend : public HidBackend {
         return out;
     }
     std::unique_ptr<HidDevice> open(const std::string& path) override;
+    // Unplugs an interface: it is no longer listed or opened; handles already open stay
+    // valid, and so does the endpoint the test holds.
+    void remove(const std::string& path) {
+        for (auto it = endpoints_.begin(); it != endpoints_.end(); ++it) {
+            if ((*it)->info.path == path) {
+                removed_.push_back(*it);
+                endpoints_.erase(it);
+                return;
+            }
+        }
+    }
 
   private:
     std::vector<std::shared_ptr<FakeEndpoint>> endpoints_;
+    std::vector<std::shared_ptr<FakeEndpoint>> removed_;
 };
 
 class FakeDevice : public HidDevice {
