@@ -33,7 +33,8 @@ std::vector<std::uint8_t> headerBytes() {
 
 std::filesystem::path logFilePath(const std::filesystem::path& logDir,
                                   const std::string& machineId) {
-    return logDir / (machineId + ".MX40D.LOGDATA");
+    // The ID comes from the machine: it never chooses a folder.
+    return logDir / (fileNameSafe(machineId) + ".MX40D.LOGDATA");
 }
 
 }  // namespace logdb
@@ -100,6 +101,10 @@ bool create_LogDatabase(const std::filesystem::path& path) {
 DatabaseResult open_LogDatabase(const std::filesystem::path& path, MachineInfo& info) {
     File f = openFile(path, "rb");
     if (!f) {
+        // Only a missing database is created; one that exists but cannot be read is never
+        // replaced by an empty one.
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec) || ec) return DatabaseResult::CreateFail;
         if (!create_LogDatabase(path)) return DatabaseResult::CreateFail;
         f = openFile(path, "rb");
         if (!f) return DatabaseResult::CreateFail;
@@ -128,7 +133,7 @@ DatabaseResult append_LogRecord(const std::filesystem::path& path, const std::ui
     File f = openFile(path, "r+b");
     if (!f) {
         std::error_code ec;
-        if (std::filesystem::exists(path, ec)) return DatabaseResult::WriteFail;
+        if (std::filesystem::exists(path, ec) || ec) return DatabaseResult::WriteFail;
         if (!create_LogDatabase(path)) return DatabaseResult::CreateFail;
         f = openFile(path, "r+b");
         if (!f) return DatabaseResult::WriteFail;

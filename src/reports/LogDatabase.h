@@ -43,7 +43,8 @@ extern const char kVersion[kVersionSize + 1];
 
 // The 512 header bytes a new database starts with.
 std::vector<std::uint8_t> headerBytes();
-// "<logDir>/<machineId>.MX40D.LOGDATA".
+// "<logDir>/<machineId>.MX40D.LOGDATA", the ID made safe as a file name (no separators, no
+// "..": the file always lies in logDir).
 std::filesystem::path logFilePath(const std::filesystem::path& logDir,
                                   const std::string& machineId);
 }  // namespace logdb
@@ -51,7 +52,8 @@ std::filesystem::path logFilePath(const std::filesystem::path& logDir,
 // Writes a new database holding only the header (replacing any file at `path`).
 bool create_LogDatabase(const std::filesystem::path& path);
 
-// Opens (creating when missing) the database of a connecting machine and sets
+// Opens (creating when missing; a file that exists but cannot be read is left alone and
+// gives CreateFail) the database of a connecting machine and sets
 // info.lastStoredLogNo to the index of its last whole record, or -1 when it holds none.
 DatabaseResult open_LogDatabase(const std::filesystem::path& path, MachineInfo& info);
 

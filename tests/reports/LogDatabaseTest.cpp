@@ -1,6 +1,7 @@
 #include "reports/LogDatabase.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -97,6 +98,24 @@ TEST_F(LogDatabaseTest, MissingFileIsCreatedByOpenButNotByRead) {
 
 TEST_F(LogDatabaseTest, OpenFailsWithCreateFailWhenTheFolderIsMissing) {
     EXPECT_EQ(open_LogDatabase(dir_ / "no" / "x.LOGDATA", info_), DatabaseResult::CreateFail);
+}
+
+TEST_F(LogDatabaseTest, MachineIdsNeverChooseAFolder) {
+    for (const char* id : {"../up", "a/b", "/abs", "..", "c\\d"}) {
+        fs::path p = logdb::logFilePath(dir_, id);
+        EXPECT_EQ(p.parent_path(), dir_) << id;
+        EXPECT_EQ(p.filename().string().find('/'), std::string::npos) << id;
+    }
+}
+
+TEST_F(LogDatabaseTest, AnUnreadableDatabaseIsNeverReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    Bytes r = record(3);
+    ASSERT_EQ(append_LogRecord(path_, r.data(), r.size(), &info_), DatabaseResult::Pass);
+    fs::permissions(path_, fs::perms::owner_write);
+    EXPECT_EQ(open_LogDatabase(path_, info_), DatabaseResult::CreateFail);
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::file_size(path_), 512u + 256u);
 }
 
 TEST_F(LogDatabaseTest, AppendedRecordsReadBackInOrder) {
