@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "shell/MachineHub.h"
+#include "shell/ShellTestSupport.h"
+#include "shell/SimScreen.h"
+
+namespace mx40d {
+namespace {
+
+using testing::simMachine;
+using testing::SimScreen;
+using testing::TempFolder;
+
+class ShellScenario : public ::testing::Test {
+  protected:
+    ShellScenario() {
+        std::filesystem::create_directories(dir.root() / "DATABASE");
+        std::filesystem::create_directories(dir.root() / "DEBUG_SESSION");
+        screen.hub = &hub;
+    }
+    std::string slotPath(int slot) {
+        HidTransport* link = hub.slotLink(slot);
+        return link != nullptr ? link->devicePath() : "";
+    }
+    int activeControllers() {
+        int n = 0;
+        for (int i = 0; i < MachineHub::kControllerCount; ++i)
+            n += hub.controller(i).active() ? 1 : 0;
+        return n;
+    }
+
+    TempFolder dir;
+    SimScreen screen;
+    MachineHub hub{screen.clock, screen, screen.backend, dir.root() / "DATABASE",
+                   dir.root() / "DEBUG_SESSION"};
+};
+
+TEST_F(ShellScenario, MachinesComeAndGo) {
+    screen.backend.addMachine("sim:eraser", simMachine("E-1", '5'));  // product 0x2002
+    screen.backend.addMachine("sim:dup", simMachine("D-1"));          // product 0x2001
+    screen.startUp();
+    EXPECT_EQ(slotPath(0), "sim:dup");
+    EXPECT_EQ(slotPath(1), "sim:eraser");
+    screen.run(3000);
+    ASSERT_EQ(hub.table().rowCount(), 2);
+    EXPECT_EQ(hub.table().cell(1, 1), "Bay D-1");
+    EXPECT_EQ(hub.table().cell(3, 1), "ON Line");
+    EXPECT_EQ(hub.table().cell(3, 2), "ON Line");
+    EXPECT_EQ(hub.table().cell(2, 1), "8");
+
+    // Slot 0 empties and is taken again by the next machine; the high-water mark stays.
+    screen.backend.unplug("sim:dup");
+    screen.run(100);
+    EXPECT_EQ(hub.slotLink(0), nullptr);
+    EXPECT_EQ(hub.table().cell(3, 1), "OFF Line");
+    EXPECT_FALSE(hub.controller(0).active());
+    screen.backend.addMachine("sim:other", simMachine("D-2"));
+    screen.run(3000);
+    EXPECT_EQ(slotPath(0), "sim:other");
+    EXPECT_EQ(hub.hidSlotCount(), 2);
+    EXPECT_EQ(hub.table().rowCount(), 3);
+    EXPECT_EQ(hub.table().cell(3, 3), "ON Line");
+    EXPECT_EQ(hub.controller(0).tableRow(), 2);
+
+    // The machine seen before gets its old row back.
+    screen.backend.unplug("sim:other");
+    screen.backend.plug("sim:dup");
+    screen.run(3000);
+    EXPECT_EQ(slotPath(0), "sim:dup");
+    EXPECT_EQ(hub.table().rowCount(), 3);
+    EXPECT_EQ(hub.table().cell(3, 1), "ON Line");
+    EXPECT_EQ(hub.table().cell(3, 3), "OFF Line");
+
+    // A removal named in other letters matches.
+    hub.onHotplug({HotplugEvent::Kind::Removal, "SIM:ERASER"});
+    EXPECT_EQ(hub.slotLink(1), nullptr);
+    EXPECT_EQ(hub.openSlotCount(), 1);
+
+    // A foreign device is opened, rejected and released.
+    const int handles = screen.backend.liveHandles();
+    screen.backend.addForeign("sim:foreign", 0x2509, 0x2003);
+    screen.run(100);
+    EXPECT_EQ(screen.backend.liveHandles(), handles);
+    EXPECT_EQ(hub.openSlotCount(), 1);
+
+    hub.close();
+    hub.closeAllSlots();
+    EXPECT_EQ(screen.backend.liveHandles(), 0);
+    MachineRegistry onDisk;
+    ASSERT_EQ(onDisk.open(hub.registryPath()), DatabaseResult::Pass);
+    EXPECT_EQ(onDisk.record(0).machineId(), "D-1");
+    EXPECT_EQ(onDisk.record(1).machineId(), "E-1");
+    EXPECT_EQ(onDisk.record(2).machineId(), "D-2");
+    EXPECT_FALSE(onDisk.inUse(3));
+}
+
+TEST_F(ShellScenario, IdentificationFaults) {
+    ASSERT_TRUE(hub.loadRegistry());
+    struct Case {
+        const char* name;
+        sim::FaultKind fault;
+        std::uint64_t commands;  // identification commands the machine took
+        std::int64_t minMs, maxMs;
+    } cases[] = {
+        {"corrupt answer: one re-send", sim::FaultKind::CorruptCheck, 2, 0, 100},
+        {"wrong header: one re-send", sim::FaultKind::WrongHeader, 2, 0, 100},
+        {"silent: the whole wait", sim::FaultKind::NoAnswer, 1, 10000, 10020},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string path = "sim:" + std::to_string(n++);
+        sim::SimMachine& m = screen.backend.addMachine(path, simMachine(path));
+        m.injectFault('A', c.fault);
+        // The machine announces itself; handling the arrival identifies it.
+        const std::int64_t start = screen.clock.nowMs();
+        hub.pollHotplug(screen.backend.hotplug());
+        const std::int64_t took = screen.clock.nowMs() - start;
+        EXPECT_GE(took, c.minMs) << c.name;
+        EXPECT_LE(took, c.maxMs) << c.name;
+        EXPECT_EQ(m.counters().commands, c.commands) << c.name;
+        EXPECT_EQ(activeControllers(), 0) << c.name;
+        EXPECT_EQ(slotPath(n - 1), path) << c.name;  // open, unused
+        EXPECT_FALSE(hub.slotActive(n - 1)) << c.name;
+    }
+}
+
+TEST_F(ShellScenario, UnpluggedDuringItsOwnIdentification) {
+    ASSERT_TRUE(hub.loadRegistry());
+    sim::SimMachine& m = screen.backend.addMachine("sim:gone", simMachine("G-1"));
+    m.injectFault('A', sim::FaultKind::UnplugMidCommand);
+    const std::int64_t start = screen.clock.nowMs();
+    hub.pollHotplug(screen.backend.hotplug());
+    EXPECT_LT(screen.clock.nowMs() - start, 100);
+    EXPECT_EQ(hub.slotLink(0), nullptr);
+    EXPECT_EQ(hub.openSlotCount(), 0);
+    EXPECT_EQ(activeControllers(), 0);
+    EXPECT_EQ(screen.backend.liveHandles(), 0);
+
+    screen.backend.plug("sim:gone");
+    screen.run(3000);
+    EXPECT_EQ(slotPath(0), "sim:gone");
+    EXPECT_TRUE(hub.controller(0).active());
+    EXPECT_EQ(hub.table().cell(3, 1), "ON Line");
+}
+
+TEST_F(ShellScenario, TheEleventhMachineIsIgnored) {
+    screen.startUp();
+    for (int i = 0; i < 11; ++i)
+        screen.backend.addMachine("sim:" + std::to_string(i), simMachine(std::to_string(i)));
+    screen.run(5000);
+    EXPECT_EQ(hub.openSlotCount(), 10);
+    EXPECT_EQ(activeControllers(), 10);
+    EXPECT_EQ(hub.table().rowCount(), 10);
+    EXPECT_EQ(screen.backend.machine("sim:10")->counters().commands, 0u);
+    EXPECT_EQ(screen.backend.liveHandles(), 10);
+}
+
+}  // namespace
+}  // namespace mx40d
