@@ -143,6 +143,29 @@ TEST_F(ShellScenario, UnpluggedDuringItsOwnIdentification) {
     EXPECT_EQ(hub.table().cell(3, 1), "ON Line");
 }
 
+// A message box shown from inside a controller's step keeps the event loop running; a removal
+// of that controller's machine handled there waits until the step is over.
+TEST_F(ShellScenario, RemovalDuringAStepWaitsForTheStepToEnd) {
+    std::filesystem::create_directories(dir.root() / "DATABASE" / "R-1.MX40D.LOGDATA");
+    screen.backend.addMachine("sim:r", simMachine("R-1"));
+    bool stillThere = false;
+    screen.onMessage = [&] {
+        screen.backend.unplug("sim:r");
+        hub.pollHotplug(screen.backend.hotplug());
+        stillThere = hub.slotLink(0) != nullptr && hub.controller(0).active();
+    };
+    screen.startUp();
+    screen.run(3000);
+    ASSERT_EQ(screen.messages.size(), 1u);
+    EXPECT_EQ(screen.messages[0].first, "DATABASE");
+    EXPECT_TRUE(stillThere);
+    EXPECT_EQ(hub.slotLink(0), nullptr);
+    EXPECT_FALSE(hub.controller(0).active());
+    EXPECT_EQ(hub.table().cell(3, 1), "OFF Line");
+    EXPECT_EQ(hub.openSlotCount(), 0);
+    EXPECT_EQ(screen.backend.liveHandles(), 0);
+}
+
 TEST_F(ShellScenario, TheEleventhMachineIsIgnored) {
     screen.startUp();
     for (int i = 0; i < 11; ++i)

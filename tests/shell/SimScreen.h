@@ -24,10 +24,13 @@ class SimScreen : public UserNotice {
     MachineHub* hub = nullptr;
     std::vector<std::pair<std::string, std::string>> messages;
     std::function<void()> onPump;
+    // Runs while a message box is up: the window's loop goes on behind it.
+    std::function<void()> onMessage;
     long pumps = 0;
 
     void showMessage(const std::string& caption, const std::string& text) override {
         messages.emplace_back(caption, text);
+        if (onMessage) onMessage();
     }
     void processPendingEvents() override { tick(); }
 
