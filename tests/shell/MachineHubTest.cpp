@@ -109,6 +109,26 @@ TEST_F(MachineHubTest, ForeignDevicesAreOpenedRejectedAndReleased) {
     EXPECT_EQ(hub.openSlotCount(), 0);
 }
 
+TEST_F(MachineHubTest, OverLongInterfaceNamesAreCut) {
+    // Longer than a link keeps (255) but within what a notification carries (400).
+    const std::string longPath = "/dev/" + std::string(300, 'x');
+    auto& m = screen.plug(longPath, 0x2001);
+    arrive(longPath);
+    EXPECT_EQ(slotPath(0), longPath.substr(0, 255));
+    EXPECT_TRUE(hub.slotActive(0));
+    unplug(longPath);
+    EXPECT_EQ(hub.slotLink(0), nullptr);
+    EXPECT_EQ(m.ep->liveHandles, 0);
+
+    // Far too long: cut to 400 characters, matching nothing.
+    const std::string huge = "/dev/" + std::string(100000, 'y');
+    screen.plug(huge.substr(0, 400), 0x2001);
+    arrive(huge);
+    EXPECT_EQ(slotPath(0), huge.substr(0, 255));
+    hub.onHotplug({HotplugEvent::Kind::Removal, huge});
+    EXPECT_EQ(hub.slotLink(0), nullptr);
+}
+
 TEST_F(MachineHubTest, IdentificationBindsServedKindsOnly) {
     struct Case {
         std::uint8_t kind;
