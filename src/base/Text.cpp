@@ -38,12 +38,19 @@ std::string fixedText(const std::uint8_t* field, std::size_t width) {
     return std::string(reinterpret_cast<const char*>(field), len);
 }
 
-std::string trimmedField(const std::uint8_t* field, std::size_t width) {
-    std::string s = fixedText(field, width);
+std::string_view trimmedFieldView(const std::uint8_t* field, std::size_t width) {
+    const void* nul = std::memchr(field, 0, width);
+    const std::size_t len =
+        nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - field) : width;
+    const std::string_view s(reinterpret_cast<const char*>(field), len);
     const std::size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
+    if (first == std::string_view::npos) return {};
     const std::size_t last = s.find_last_not_of(' ');
     return s.substr(first, last - first + 1);
+}
+
+std::string trimmedField(const std::uint8_t* field, std::size_t width) {
+    return std::string(trimmedFieldView(field, width));
 }
 
 void storeText(std::uint8_t* field, std::size_t width, const std::string& text) {

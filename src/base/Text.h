@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // 8-bit text helpers shared by every layer.
 namespace mx40d {
@@ -14,6 +15,8 @@ std::string cformat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // stripped of blanks at both ends (the way every drive text is shown). Reads at most
 // `width` bytes and stops at the first NUL.
 std::string trimmedField(const std::uint8_t* field, std::size_t width);
+// The same as a view into the field (valid while the field is).
+std::string_view trimmedFieldView(const std::uint8_t* field, std::size_t width);
 
 // A NUL-terminated text of at most `width` bytes (stops at the first NUL or at `width`).
 std::string fixedText(const std::uint8_t* field, std::size_t width);

@@ -75,11 +75,11 @@ void appendCsvRow(std::string& out, const LogRecord& r) {
     out += r.result() == 0 ? ",PASS," : ",FAIL,";
     appendCsvField(out, capacityText(r));
     out += ',';
-    appendCsvField(out, r.model());
+    appendCsvField(out, r.modelView());
     out += ',';
-    appendCsvField(out, r.version());
+    appendCsvField(out, r.versionView());
     out += ',';
-    appendCsvField(out, r.serialNo());
+    appendCsvField(out, r.serialNoView());
 }
 
 void appendXmlElement(std::string& out, std::string_view name, std::string_view value) {
@@ -117,9 +117,9 @@ void appendXmlRecord(std::string& out, const LogRecord& r) {
     appendXmlElement(out, "Job", jobName(r.jobCode()));
     appendXmlElement(out, "Result", r.result() == 0 ? "PASS" : "FAIL");
     appendXmlElement(out, "Capacity", capacityText(r));
-    appendXmlElement(out, "Model", r.model());
-    appendXmlElement(out, "Version", r.version());
-    appendXmlElement(out, "SerialNo", r.serialNo());
+    appendXmlElement(out, "Model", r.modelView());
+    appendXmlElement(out, "Version", r.versionView());
+    appendXmlElement(out, "SerialNo", r.serialNoView());
     out += "  </Record>";
 }
 

@@ -55,6 +55,15 @@ std::string LogRecord::version() const {
 std::string LogRecord::serialNo() const {
     return trimmedField(&bytes_[kSerialNo], kSerialNoSize);
 }
+std::string_view LogRecord::modelView() const {
+    return trimmedFieldView(&bytes_[kModel], kModelSize);
+}
+std::string_view LogRecord::versionView() const {
+    return trimmedFieldView(&bytes_[kVersion], kVersionSize);
+}
+std::string_view LogRecord::serialNoView() const {
+    return trimmedFieldView(&bytes_[kSerialNo], kSerialNoSize);
+}
 void LogRecord::setModel(const std::string& s) {
     setPadded(kModel, kModelSize, s);
 }

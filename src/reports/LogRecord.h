@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "protocol/Commands.h"  // kLogRecordSize
 
@@ -61,6 +62,10 @@ class LogRecord {
     std::string model() const;  // trimmed of blanks at both ends
     std::string version() const;
     std::string serialNo() const;
+    // The same trimmed texts as views into the record (valid while the record is).
+    std::string_view modelView() const;
+    std::string_view versionView() const;
+    std::string_view serialNoView() const;
     void setModel(const std::string& s);  // blank-padded into the field
     void setVersion(const std::string& s);
     void setSerialNo(const std::string& s);

@@ -10,6 +10,10 @@ namespace {
 
 // A line as a PDF string operand: parentheses and backslashes escaped, CR as \r.
 void appendPdfString(std::string& out, const std::string& line) {
+    if (line.find_first_of("()\\\r") == std::string::npos) {
+        out += line;
+        return;
+    }
     for (char c : line) {
         switch (c) {
             case '(':

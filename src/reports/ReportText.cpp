@@ -178,11 +178,11 @@ void appendPortLine(std::string& out, const LogRecord& r, ReportForm form) {
     out += " (";
     number(out, r.spendMiniSecond() / 1000, 5, ' ');
     out += " seconds)[";
-    left(out, r.model(), 40);
+    left(out, r.modelView(), 40);
     out += "][";
-    left(out, r.version(), 8);
+    left(out, r.versionView(), 8);
     out += "][";
-    left(out, r.serialNo(), 20);
+    left(out, r.serialNoView(), 20);
     out += ']';
     const std::size_t capacityAt = out.size();
     out += ' ';
