@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include <unistd.h>
+
 #include "shell/MachineHub.h"
 #include "shell/MachineRegistry.h"
 #include "sim/SimHidBackend.h"
@@ -14,7 +16,8 @@ namespace {
 using namespace mx40d;
 
 std::filesystem::path scratch(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / ("mx40d-bench-shell-" + name);
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("mx40d-bench-shell-" + name + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

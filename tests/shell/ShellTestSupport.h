@@ -9,17 +9,20 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "protocol/MachineInfo.h"
 
 namespace mx40d::testing {
 
-// A fresh folder per test under the system's temporary folder, removed afterwards.
+// A fresh folder per test and process under the system's temporary folder, removed
+// afterwards; builds that run the same tests at once never share one.
 class TempFolder {
   public:
     TempFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            std::string("mx40d-shell-") + info->test_suite_name() + "-" + info->name();
+        std::string name = std::string("mx40d-shell-") + info->test_suite_name() + "-" +
+                           info->name() + "-" + std::to_string(::getpid());
         std::replace(name.begin(), name.end(), '/', '_');
         root_ = std::filesystem::temp_directory_path() / name;
         std::filesystem::remove_all(root_);
