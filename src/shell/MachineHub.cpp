@@ -134,7 +134,7 @@ void MachineHub::registerAndScan() {
         HidTransport::enumerationIndex = 0;
         for (;;) {
             const int slot = firstEmptySlot();
-            if (slot < 0) return;
+            if (slot < 0 || closed_) return;
             Slot& s = slots_[static_cast<std::size_t>(slot)];
             s.link = std::make_unique<HidTransport>(backend_);
             if (!s.link->openNext(kVendorId, product)) {
@@ -174,7 +174,7 @@ void MachineHub::pollHotplug(HotplugSource& source) {
 }
 
 void MachineHub::arrival(const std::string& name) {
-    if (name.empty() || slotHoldingPath(name, -1) >= 0) return;
+    if (closed_ || name.empty() || slotHoldingPath(name, -1) >= 0) return;
     const int slot = firstEmptySlot();
     if (slot < 0) return;
     Slot& s = slots_[static_cast<std::size_t>(slot)];
@@ -261,7 +261,7 @@ bool MachineHub::identifySlot(int slot) {
         releaseSlot(slot);
         return false;
     }
-    if (!identified) return false;
+    if (!identified || closed_) return false;
 
     MachineController& c = *controllers_[static_cast<std::size_t>(chosen)];
     MessageLink ml;
@@ -375,6 +375,7 @@ MachineHub::ClickResult MachineHub::onTableClick(int column, int gridRow) {
 // ---- closing ----
 
 void MachineHub::close() {
+    closed_ = true;
     for (auto& c : controllers_) {
         if (!c->active()) continue;
         registry_.update(c->tableRow(), c->machineInfo());

@@ -78,7 +78,8 @@ class MachineHub {
     const std::string& clickText() const { return clickText_; }
 
     // Closing: each connected machine's record goes into the registry, the controllers are
-    // disconnected and the registry is saved when it changed.
+    // disconnected and the registry is saved when it changed. No machine is bound after it,
+    // not even by an identification that was waiting when the window closed.
     void close();
     // Closes every link in the slot table.
     void closeAllSlots();
@@ -132,6 +133,7 @@ class MachineHub {
     int hidSlotCount_ = 0;
     int openSlotCount_ = 0;
 
+    bool closed_ = false;
     bool timer1Busy_ = false;
     bool timer2Busy_ = false;
     std::vector<std::string> deferredRemovals_;  // removals seen while controllers step

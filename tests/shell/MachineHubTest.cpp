@@ -216,6 +216,22 @@ TEST_F(MachineHubTest, AnArrivalDuringAnIdentificationTakesTheNextSlotAndControl
     EXPECT_EQ(hub.openSlotCount(), 2);
 }
 
+TEST_F(MachineHubTest, NothingIsBoundOnceTheWindowCloses) {
+    ASSERT_TRUE(hub.loadRegistry());
+    screen.plug("/dev/hidraw0", 0x2001);
+    screen.onPump = [&] {
+        if (screen.pumps == 1) hub.close();  // the answer is on its way
+    };
+    arrive("/dev/hidraw0");
+    screen.onPump = nullptr;
+    EXPECT_EQ(screen.machines[0]->identifyCommands, 1);
+    EXPECT_EQ(activeControllers(), 0);
+    EXPECT_FALSE(hub.slotActive(0));
+    screen.plug("/dev/hidraw1", 0x2001);
+    arrive("/dev/hidraw1");
+    EXPECT_EQ(hub.slotLink(1), nullptr);
+}
+
 // ---- registry and machine table ----
 
 class MachineTableEvents : public MachineHubTest {
