@@ -484,7 +484,7 @@ std::vector<std::uint8_t> SimMachine::machineData(const std::uint8_t* payload, i
         case kW_LogRange:
             p.resize(8);
             writeBe32(p.data(), logStart_);
-            writeBe32(p.data() + 4, logQty());
+            writeBe32(p.data() + 4, static_cast<std::uint32_t>(log_.size()));
             break;
         case kW_LogRangeDone:
             break;
@@ -606,18 +606,29 @@ MachineStatus SimMachine::status() {
     s.setNumber(0, taking);
     s.setNumber(1, passed);
     s.setNumber(2, failed);
-    s.setLogRange(logStart_, logQty());
+    s.setLogRange(logStart_, static_cast<std::uint32_t>(log_.size()));
     return s;
 }
 
-const LogRecord* SimMachine::logRecord(std::uint32_t number) const {
+std::uint32_t SimMachine::logStartNo() {
+    service();
+    return logStart_;
+}
+
+std::uint32_t SimMachine::logQty() {
+    service();
+    return static_cast<std::uint32_t>(log_.size());
+}
+
+const LogRecord* SimMachine::logRecord(std::uint32_t number) {
+    service();
     const std::uint32_t offset = number - logStart_;  // wraps below the start
     if (number < logStart_ || offset >= log_.size()) return nullptr;
     return &log_[offset];
 }
 
 void SimMachine::appendLogRecord(LogRecord record) {
-    record.setIndexNo(logStart_ + logQty());
+    record.setIndexNo(logStart_ + static_cast<std::uint32_t>(log_.size()));
     log_.push_back(std::move(record));
     if (config_.logCapacity && log_.size() > config_.logCapacity) {
         log_.pop_front();
@@ -760,8 +771,9 @@ void SimMachine::enterPhase(std::uint8_t stage, std::int64_t atMs) {
     const std::uint64_t rate = std::max<std::uint64_t>(config_.sectorsPerSecond, 1);
     for (std::size_t i = 0; i < ports_.size(); ++i) {
         Port& p = ports_[i];
+        if (p.failed) continue;  // stopped in an earlier phase; keeps its progress
         p.work = p.stopAt = 0;
-        if (!p.takesPart || p.failed) {
+        if (!p.takesPart) {
             p.finishedMs = atMs;
             continue;
         }
@@ -792,7 +804,7 @@ void SimMachine::enterPhase(std::uint8_t stage, std::int64_t atMs) {
 }
 
 std::uint64_t SimMachine::doneAt(const Port& p, std::int64_t ms) const {
-    if (stage_ != kStageCopy && stage_ != kStageCompare) return p.stopAt;
+    if (p.failed || (stage_ != kStageCopy && stage_ != kStageCompare)) return p.stopAt;
     const std::uint64_t rate = std::max<std::uint64_t>(config_.sectorsPerSecond, 1);
     const std::int64_t elapsed = std::max<std::int64_t>(0, ms - phaseStartMs_);
     const long double moved = static_cast<long double>(elapsed) * rate / 1000.0L;

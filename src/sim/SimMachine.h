@@ -171,11 +171,11 @@ class SimMachine {
     const std::string& nickname() const { return nickname_; }
     LocalTime machineClock() const;
 
-    // ---- Job log ----
-    std::uint32_t logStartNo() const { return logStart_; }
-    std::uint32_t logQty() const { return static_cast<std::uint32_t>(log_.size()); }
+    // ---- Job log (each brings the job up to the clock first) ----
+    std::uint32_t logStartNo();
+    std::uint32_t logQty();
     // The record with this number, or nullptr when the machine does not hold it.
-    const LogRecord* logRecord(std::uint32_t number) const;
+    const LogRecord* logRecord(std::uint32_t number);
     // Appends a record, numbering it as the next one.
     void appendLogRecord(LogRecord record);
     // Empties the log and restarts its counter at `startNo`.
