@@ -96,7 +96,8 @@ TEST(SimJob, CopyCompareRunsThroughItsStagesAndLogsEveryPort) {
     EXPECT_EQ(d[0].first.portState(), sim::kPortRead);
     EXPECT_EQ(d[1].first.portState(), sim::kPortWrite);
     EXPECT_EQ(d[0].first.copyTotal(), kSectors);
-    EXPECT_NEAR(static_cast<double>(d[1].first.copyDone()), kSectors / 2.0, 20000);  // the exchanges take a few ms
+    EXPECT_NEAR(static_cast<double>(d[1].first.copyDone()), kSectors / 2.0,
+                20000);  // the exchanges take a few ms
     EXPECT_EQ(d[1].first.speedTime(), 1000000u);
     EXPECT_NEAR(d[1].first.speedSectors(), 400000, 400000 * 0.031);
     EXPECT_EQ(d[2].second.sectorCount(), kSectors);
