@@ -290,7 +290,6 @@ class SimMachine {
     std::int64_t phaseStartMs_ = 0;
     LocalTime runStartTime_{};
     std::uint64_t copyTotal_ = 0;
-    int sourcePort_ = -1;  // copy jobs: port 0 is the source
 
     // Log.
     std::deque<LogRecord> log_;
