@@ -473,10 +473,10 @@ std::vector<std::uint8_t> SimMachine::machineData(const std::uint8_t* payload, i
             putText(p, nickname_, kNicknameBlockData);
             break;
         case kW_ChangeNickname:
-            st = kStatusGoAhead;
+            st = config_.acceptsNickname ? kStatusGoAhead : kStatusRefused;
             break;
         case kW_SetClock:
-            st = kStatusGoAhead;
+            st = config_.acceptsClock ? kStatusGoAhead : kStatusRefused;
             break;
         case kW_LogSupport:
             st = config_.keepsLog ? kStatusYes : kStatusRefused;
@@ -493,7 +493,7 @@ std::vector<std::uint8_t> SimMachine::machineData(const std::uint8_t* payload, i
             return {};
     }
     auto f = frame(kCmdMachineData, st, p.data(), p.size());
-    if (sub == kW_ChangeNickname || sub == kW_SetClock) blockExpected_ = sub;
+    if (st == kStatusGoAhead) blockExpected_ = sub;
     return f;
 }
 

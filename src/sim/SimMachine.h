@@ -61,6 +61,10 @@ struct SimMachineConfig {
     // Feature bits; -1 means by kind: 0x02 (job buttons) for a duplicator, 0 for an eraser.
     int featureBits = -1;
 
+    // "W" 12 and "W" 5: false makes the machine refuse to have its clock or nickname set.
+    bool acceptsClock = true;
+    bool acceptsNickname = true;
+
     // Job log.
     bool keepsLog = true;
     std::uint32_t logStartNo = 1;  // number of the first record the machine holds

@@ -161,6 +161,25 @@ TEST(SimMachine, NicknameAndClockBlocksChangeTheMachine) {
     EXPECT_EQ(host.machine->nickname(), "Line 7 copier");
 }
 
+TEST(SimMachine, RefusesClockAndNicknameWhenConfigured) {
+    auto config = duplicator();
+    config.acceptsClock = false;
+    config.acceptsNickname = false;
+    SimHost host(config);
+    const std::string before = host.machine->nickname();
+    for (const WCode sub : {kW_SetClock, kW_ChangeNickname}) {
+        const Bytes a = host.valid(commands::machineData(sub));
+        ASSERT_EQ(a.size(), 4u);
+        EXPECT_NE(a[3], kStatusGoAhead);
+    }
+    // A block after a refusal is not taken.
+    std::uint8_t block[64];
+    const int n = buildNicknameBlock("Not taken", block);
+    host.sendBytes(Bytes(block, block + n));
+    EXPECT_TRUE(host.receive().empty());
+    EXPECT_EQ(host.machine->nickname(), before);
+}
+
 TEST(SimMachine, StatusAndLogRecords) {
     SimHost host(duplicator());
     Bytes a = host.valid(commands::status());
