@@ -596,7 +596,10 @@ LocalTime SimMachine::machineClock() const {
 MachineStatus SimMachine::status() {
     service();
     MachineStatus s;
-    s.setJob(jobCode_, stage_);
+    // "GET ID" has no separate detection: identifying the drives is its working stage.
+    s.setJob(jobCode_, jobCode_ == 26 && stage_ == kStageDetect
+                           ? static_cast<std::uint8_t>(kStageCopy)
+                           : stage_);
     std::uint32_t taking = 0, passed = 0, failed = 0;
     for (const Port& p : ports_) {
         if (!p.takesPart) continue;

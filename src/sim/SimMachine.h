@@ -122,7 +122,7 @@ enum PortState : std::uint8_t {
 // Stages the machine reports in status byte 3.
 enum MachineStage : std::uint8_t {
     kStageIdle = 0,
-    kStageDetect = 1,   // drives power up and are identified
+    kStageDetect = 1,   // drives power up and are identified ("GET ID" reports it as 2)
     kStageCopy = 2,     // copy, scan or erase passes
     kStageCompare = 3,  // compare pass
     kStageEnd = 4,      // the run is over; waiting for "Finish" or "Next RUN"

@@ -328,3 +328,12 @@ TEST(SimHidBackend, ListsPlugsAndUnplugs) {
 }
 
 }  // namespace
+
+TEST(SimMachine, GetIdReportsItsIdentificationAsStageTwo) {
+    SimHost host(duplicator());
+    ASSERT_TRUE(host.machine->startJob(26));
+    EXPECT_EQ(host.machine->status().stage(), sim::kStageCopy);
+    host.clock.advance(host.machine->config().detectMs);
+    EXPECT_EQ(host.machine->status().stage(), sim::kStageEnd);
+    EXPECT_EQ(host.machine->status().jobCode(), 26);
+}
