@@ -61,8 +61,13 @@ struct MainEvents {
         const void* pointer;
     };
     std::vector<Event> all;
+    // Called with each event as it arrives, while the controller is inside its handler.
+    std::function<void(int code)> hook;
     MachineController::MachineEventSink sink() {
-        return [this](int c, int code, int n, const void* p) { all.push_back({c, code, n, p}); };
+        return [this](int c, int code, int n, const void* p) {
+            all.push_back({c, code, n, p});
+            if (hook) hook(code);
+        };
     }
     std::vector<int> codes() const {
         std::vector<int> out;
