@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,8 +21,8 @@ class ScratchFolder {
   public:
     explicit ScratchFolder(const std::string& suffix = "") {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            std::string("mx40d-") + info->test_suite_name() + "-" + info->name() + suffix;
+        std::string name = std::string("mx40d-") + info->test_suite_name() + "-" + info->name() +
+                           suffix + "-" + std::to_string(::getpid());
         for (char& c : name)
             if (c == '/') c = '_';
         root_ = std::filesystem::temp_directory_path() / name;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
