@@ -1,7 +1,5 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
