@@ -93,14 +93,18 @@ struct SimMachineConfig {
 };
 
 enum class FaultKind : int {
-    NoAnswer = 0,      // the command is taken but never answered
-    LateAnswer = 1,    // the answer comes `param` ms late (default 7000)
-    CorruptCheck = 2,  // the last byte of the frame is inverted (its check value when it has one)
-    WrongLength = 3,   // the frame loses its last byte; L stays as it was
-    WrongHeader = 4,   // byte 0 is '$' instead of '#'
-    SplitAnswer = 5,   // the answer's reports come `param` ms apart (default 25)
-    DuplicateAnswer = 6,   // the answer is sent twice, back to back
-    UnplugMidCommand = 7,  // the machine goes away once the command is in; no answer
+    NoAnswer = 0,    // the command is taken but never answered
+    LateAnswer = 1,  // the answer comes `param` ms late (default 7000)
+    // The last byte of the frame is inverted: its check value after "A", "B", "D", "E" and
+    // 0x80; after "W" and "R", whose answers carry none, the last payload or status byte.
+    CorruptCheck = 2,
+    WrongLength = 3,      // the frame loses its last byte; L stays as it was
+    WrongHeader = 4,      // byte 0 is '$' instead of '#'
+    SplitAnswer = 5,      // the answer's reports come `param` ms apart (default 25)
+    DuplicateAnswer = 6,  // the answer is sent twice, back to back
+    // The machine goes away once the command is in (it has taken effect); no answer. The
+    // backend reports the removal and every open handle fails from then on.
+    UnplugMidCommand = 7,
 };
 constexpr int kFaultKindCount = 8;
 // Matches any command code in injectFault().
@@ -158,8 +162,15 @@ class SimMachine {
     bool finishJob();  // at stage 4: the job ends, the machine is idle
     bool nextRun();    // at stage 4: another run of the same job
     bool stopJob();    // while a job runs: the run ends now, unfinished ports fail
-    std::uint8_t jobCode() const { return jobCode_; }
-    std::uint8_t stage() const { return stage_; }
+    // The running job (0 idle) and its stage, brought up to the clock first.
+    std::uint8_t jobCode() {
+        service();
+        return jobCode_;
+    }
+    std::uint8_t stage() {
+        service();
+        return stage_;
+    }
 
     // ---- Drives ----
     void setDrive(int port, const SimDrive& drive);  // port 0-based
@@ -188,7 +199,9 @@ class SimMachine {
     // ---- Faults ----
     // The next answer to `commandCode` (or to any command with kAnyCommand) gets `kind`.
     // Faults queue up and are used in the order injected. `param` is the delay of
-    // LateAnswer or the gap of SplitAnswer in ms; 0 takes the default.
+    // LateAnswer or the gap of SplitAnswer in ms; 0 takes the default. The answer to a data
+    // block (nickname or clock) takes faults injected under '#' (or kAnyCommand). A command
+    // that gets no answer anyway (malformed) leaves the faults waiting.
     void injectFault(int commandCode, FaultKind kind, std::int64_t param = 0);
     std::size_t pendingFaults() const { return faults_.size(); }
 

@@ -216,3 +216,27 @@ TEST(SimFault, SplitAnswerArrivesOverSeveralPolls) {
 }
 
 }  // namespace
+
+namespace {
+
+// The machine cuts answers the way the host reassembles them: 60-byte pieces, and a last
+// report of 0 bytes when the length is a multiple of 60 (the nickname answer is 60 bytes).
+TEST(SimLink, AnswerReportsCarrySixtyBytePieces) {
+    FakeClock clock;
+    sim::SimMachine m(clock, config());
+    const auto nick = exchange(m, clock, frameOf(commands::machineData(kW_Nickname)));
+    ASSERT_EQ(nick.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NE(nick[i].report[1], 0);
+        EXPECT_EQ(nick[i].report[2], 2);
+        EXPECT_EQ(nick[i].report[3], i + 1);
+    }
+    EXPECT_EQ(nick[0].report[4], 60);
+    EXPECT_EQ(nick[1].report[4], 0);
+    const auto rec = exchange(m, clock, frameOf(commands::logRecord(1)));
+    ASSERT_EQ(rec.size(), 5u);
+    EXPECT_EQ(rec[4].report[4], 264 - 240);
+    EXPECT_EQ(rec[4].report[5 + 24], 0);  // nothing behind the payload
+}
+
+}  // namespace

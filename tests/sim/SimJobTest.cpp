@@ -304,3 +304,20 @@ TEST(SimJob, LogStartCapacityAndReset) {
 }
 
 }  // namespace
+
+namespace {
+
+// A machine nobody talks to still runs its job: asking for its stage catches up.
+TEST(SimJob, RunsOnWithoutTheHost) {
+    FakeClock clock;
+    sim::SimMachine m(clock, small());
+    ASSERT_TRUE(m.startJob(5));
+    clock.advance(2000 + 2500 + 10);  // quick erase of 1,000,000 sectors at 400,000 per s
+    EXPECT_EQ(m.stage(), sim::kStageEnd);
+    EXPECT_EQ(m.jobCode(), 5);
+    EXPECT_EQ(m.logQty(), 4u);
+    EXPECT_TRUE(m.finishJob());
+    EXPECT_EQ(m.jobCode(), 0);
+}
+
+}  // namespace
