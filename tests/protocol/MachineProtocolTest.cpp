@@ -486,3 +486,44 @@ TEST_F(Engine, LateAnswerToAnotherCommandIsNotTakenForAnAnswerWithoutCheckValue)
                             }),
               1);
 }
+
+TEST_F(Engine, AnyAnswerFromTheMachineIsBounded) {
+    // Well-framed answers of random length and content (their check values right, so they
+    // reach the parsers), now and then a true one so the engine moves through its phases.
+    std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+    const auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    machine.autoAnswer = false;
+    machine.logQty = 40;
+    start();
+    engine.raise(MachineProtocol::Request::Copy);
+    engine.setNickname("x");
+    std::size_t answered = 0;
+    for (int i = 0; i < 40000; ++i) {
+        if (machine.sent.size() > answered && machine.pending.empty()) {
+            const Bytes& cmd = machine.sent[answered];
+            if (next() % 3 == 0) {
+                Bytes payload(next() % 1400);
+                for (auto& b : payload)
+                    b = static_cast<std::uint8_t>(next());
+                const CheckKind ck = cmd[0] == '#' ? CheckKind::None : checkKindFor(cmd[3]);
+                machine.pending.push_back(
+                    answerFrame(static_cast<std::uint8_t>(next()), payload, ck));
+            } else {
+                machine.pending.push_back(machine.answerTo(cmd));
+            }
+            answered = machine.sent.size();
+            if (next() % 5 == 0) engine.setJobStage(static_cast<int>(next() % 16));
+            if (next() % 7 == 0) engine.setJobCode(static_cast<int>(next() % 3));
+        }
+        engine.step();
+        clock.advance(static_cast<std::int64_t>(next() % 300));
+    }
+    EXPECT_EQ(engine.phase(), MachineProtocol::kPolling);
+    EXPECT_LE(engine.boardCount(), kMaxBoards);
+    EXPECT_LE(info.machineId().size(), 63u);
+}
