@@ -342,3 +342,18 @@ TEST_F(EndToEnd, UnplugAndReplugMidDownload) {
     EXPECT_TRUE(rig.databaseMatchesMachine(db()));
     EXPECT_EQ(rig.events.count(MachineController::kOnLine), 2);
 }
+
+TEST_F(EndToEnd, EraserLogIsDownloadedToo) {
+    sim::SimMachineConfig config = duplicator(12);
+    config.kind = kEraserKind;
+    config.machineId = "ERASER-7";
+    SimRig rig(config);
+    ASSERT_TRUE(rig.plugIn(debugDir, logDir));
+    ASSERT_TRUE(rig.online());
+    EXPECT_EQ(rig.controller.machineInfo().deviceType(), '5');
+    EXPECT_EQ(rig.controller.machineInfo().featureFlag(1), 0);
+    ASSERT_TRUE(allStored(rig));
+    EXPECT_EQ(rig.logBatches(), (Names{"L1..L10", "L11..L12"}));
+    EXPECT_TRUE(rig.databaseMatchesMachine(logDir / "ERASER-7.MX40D.LOGDATA"));
+    EXPECT_EQ(rig.view.buttons.shownButtons(), "Change Machine Name|Generate Log Report");
+}
