@@ -9,7 +9,7 @@ namespace mx40d {
 // processes pending events; tests record the boxes and advance the fake clock and the
 // simulated machines.
 class UserNotice {
-public:
+  public:
     virtual ~UserNotice() = default;
     // Captions in use: "Message", "Error", "ERROR !" and "DATABASE".
     virtual void showMessage(const std::string& caption, const std::string& text) = 0;

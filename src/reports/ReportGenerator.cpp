@@ -21,18 +21,25 @@ bool isDateAfter(const CalendarDate& a, const CalendarDate& b) {
     return std::tie(a.year, a.month, a.day) > std::tie(b.year, b.month, b.day);
 }
 
+namespace {
+
+// What stops a report before any record is read: no log on this machine, or a range that
+// ends before it starts.
+ReportStatus checkRequest(const MachineInfo& info, const CalendarDate& start,
+                          const CalendarDate& end) {
+    if (info.support_LogRecord() != 1) return ReportStatus::NotSupported;
+    if (isDateAfter(start, end)) return ReportStatus::IllegalDate;
+    return ReportStatus::Done;
+}
+
+}  // namespace
+
 Report generate_Report(const std::vector<LogRecord>& records, const MachineInfo& info,
                        const CalendarDate& start, const CalendarDate& end, ReportForm form,
                        const LocalTime& now) {
     Report report;
-    if (info.support_LogRecord() != 1) {
-        report.status = ReportStatus::NotSupported;
-        return report;
-    }
-    if (isDateAfter(start, end)) {
-        report.status = ReportStatus::IllegalDate;
-        return report;
-    }
+    report.status = checkRequest(info, start, end);
+    if (report.status != ReportStatus::Done) return report;
     if (records.empty()) return report;
     // Each unit the window adds ends with a line break of its own.
     std::string& text = report.text;
@@ -74,14 +81,8 @@ Report generate_Report(const std::filesystem::path& logDatabase, const MachineIn
                        const CalendarDate& start, const CalendarDate& end, ReportForm form,
                        const LocalTime& now) {
     Report report;
-    if (info.support_LogRecord() != 1) {
-        report.status = ReportStatus::NotSupported;
-        return report;
-    }
-    if (isDateAfter(start, end)) {
-        report.status = ReportStatus::IllegalDate;
-        return report;
-    }
+    report.status = checkRequest(info, start, end);
+    if (report.status != ReportStatus::Done) return report;
     LogFile file = read_LogFile(logDatabase, info.deviceType());
     if (file.result != DatabaseResult::Pass) {
         report.status = ReportStatus::ReadFail;
