@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang
     libhidapi-dev libudev-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qpdf poppler-utils libxml2-utils
+    qpdf poppler-utils libxml2-utils python3
 )
 missing=()
 for p in "${packages[@]}"; do
