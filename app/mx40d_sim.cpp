@@ -9,39 +9,13 @@
 #include <string>
 
 #include "base/Clock.h"
-#include "base/UserNotice.h"
+#include "shell/HeadlessWindow.h"
 #include "shell/MachineHub.h"
 #include "sim/SimHidBackend.h"
 
 using namespace mx40d;
 
 namespace {
-
-// The window's event loop on a fake clock: each turn is 10 ms of the receive pump, the
-// protocol step and the hot-plug watch. Message boxes are printed.
-class HeadlessLoop : public UserNotice {
-  public:
-    static constexpr std::int64_t kTickMs = 10;
-
-    FakeClock clock;
-    sim::SimHidBackend backend{clock};
-    MachineHub* hub = nullptr;
-
-    void showMessage(const std::string& caption, const std::string& text) override {
-        std::printf("[%s] %s\n", caption.c_str(), text.c_str());
-    }
-    void processPendingEvents() override { tick(); }
-    void tick() {
-        clock.advance(kTickMs);
-        hub->onTimer1();
-        hub->onTimer2();
-        hub->pollHotplug(backend.hotplug());
-    }
-    void run(std::int64_t ms) {
-        for (std::int64_t t = 0; t < ms; t += kTickMs)
-            tick();
-    }
-};
 
 int usage() {
     std::fprintf(stderr, "usage: mx40d-sim [--folder DIR] [--minutes N]\n");
@@ -74,8 +48,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    HeadlessLoop loop;
-    loop.clock.setLocalTime(SystemClock().localTime());  // simulated time starts now
+    FakeClock clock;
+    clock.setLocalTime(SystemClock().localTime());  // simulated time starts now
+    sim::SimHidBackend backend(clock);
+    HeadlessWindow loop(clock, backend.hotplug());
+    // Message boxes are shown as lines.
+    loop.onMessage = [&loop] {
+        std::printf("[%s] %s\n", loop.messages.back().first.c_str(),
+                    loop.messages.back().second.c_str());
+    };
     sim::SimMachineConfig duplicator;
     duplicator.machineId = "DUP-0001";
     duplicator.nickname = "Copy bay 1";
@@ -91,14 +72,12 @@ int main(int argc, char** argv) {
     eraser.ports = 8;
     eraser.prefilledRecords = 16;
     eraser.seed = 7;
-    sim::SimMachine& dup = loop.backend.addMachine("/dev/hidraw-sim0", duplicator, 0x2001);
-    sim::SimMachine& era = loop.backend.addMachine("/dev/hidraw-sim1", eraser, 0x2002);
+    sim::SimMachine& dup = backend.addMachine("/dev/hidraw-sim0", duplicator, 0x2001);
+    sim::SimMachine& era = backend.addMachine("/dev/hidraw-sim1", eraser, 0x2002);
 
-    MachineHub hub(loop.clock, loop, loop.backend, folder / "DATABASE", folder / "DEBUG_SESSION");
+    MachineHub hub(clock, loop, backend, folder / "DATABASE", folder / "DEBUG_SESSION");
     loop.hub = &hub;
-    loop.backend.hotplug().poll([](const HotplugEvent&) {});
-    if (!hub.loadRegistry()) return 3;
-    hub.registerAndScan();
+    if (!loop.startUp()) return 3;
 
     // Every ten minutes each machine's operator starts a job at the front panel and ends it
     // when it is done.

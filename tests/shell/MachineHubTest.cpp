@@ -14,32 +14,13 @@ using testing::machine;
 using testing::readBytes;
 using testing::TempFolder;
 
-class MachineHubTest : public ::testing::Test {
+class MachineHubTest : public testing::HubFixture<FakeScreen> {
   protected:
-    MachineHubTest() {
-        std::filesystem::create_directories(dir.root() / "DATABASE");
-        std::filesystem::create_directories(dir.root() / "DEBUG_SESSION");
-    }
     void unplug(const std::string& path, const std::string& reported = "") {
         screen.backend.remove(path);
         hub.onHotplug({HotplugEvent::Kind::Removal, reported.empty() ? path : reported});
     }
     void arrive(const std::string& path) { hub.onHotplug({HotplugEvent::Kind::Arrival, path}); }
-    std::string slotPath(int slot) {
-        HidTransport* link = hub.slotLink(slot);
-        return link != nullptr ? link->devicePath() : "";
-    }
-    int activeControllers() {
-        int n = 0;
-        for (int i = 0; i < MachineHub::kControllerCount; ++i)
-            n += hub.controller(i).active() ? 1 : 0;
-        return n;
-    }
-
-    TempFolder dir;
-    FakeScreen screen;
-    MachineHub hub{screen.clock, screen, screen.backend, dir.root() / "DATABASE",
-                   dir.root() / "DEBUG_SESSION"};
 };
 
 TEST_F(MachineHubTest, ScanTakesTheFirstProductFirst) {

@@ -11,28 +11,9 @@ using testing::simMachine;
 using testing::SimScreen;
 using testing::TempFolder;
 
-class ShellScenario : public ::testing::Test {
+class ShellScenario : public testing::HubFixture<SimScreen> {
   protected:
-    ShellScenario() {
-        std::filesystem::create_directories(dir.root() / "DATABASE");
-        std::filesystem::create_directories(dir.root() / "DEBUG_SESSION");
-        screen.hub = &hub;
-    }
-    std::string slotPath(int slot) {
-        HidTransport* link = hub.slotLink(slot);
-        return link != nullptr ? link->devicePath() : "";
-    }
-    int activeControllers() {
-        int n = 0;
-        for (int i = 0; i < MachineHub::kControllerCount; ++i)
-            n += hub.controller(i).active() ? 1 : 0;
-        return n;
-    }
-
-    TempFolder dir;
-    SimScreen screen;
-    MachineHub hub{screen.clock, screen, screen.backend, dir.root() / "DATABASE",
-                   dir.root() / "DEBUG_SESSION"};
+    ShellScenario() { screen.hub = &hub; }
 };
 
 TEST_F(ShellScenario, MachinesComeAndGo) {

@@ -18,15 +18,12 @@ using testing::TempFolder;
 // Ten machines plugged and unplugged at random for a simulated hour while they run jobs and
 // their logs are downloaded. Afterwards each machine's database holds every record of the
 // machine exactly once and in order, and the registry lists each machine once.
-TEST(ShellSoak, AnHourOfMachinesComingAndGoing) {
-    TempFolder dir;
-    std::filesystem::create_directories(dir.root() / "DATABASE");
-    std::filesystem::create_directories(dir.root() / "DEBUG_SESSION");
-    SimScreen screen;
-    MachineHub hub(screen.clock, screen, screen.backend, dir.root() / "DATABASE",
-                   dir.root() / "DEBUG_SESSION");
-    screen.hub = &hub;
+class ShellSoak : public testing::HubFixture<SimScreen> {
+  protected:
+    ShellSoak() { screen.hub = &hub; }
+};
 
+TEST_F(ShellSoak, AnHourOfMachinesComingAndGoing) {
     constexpr int kMachines = 10;
     std::vector<std::string> paths;
     std::vector<sim::SimMachine*> machines;

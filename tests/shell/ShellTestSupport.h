@@ -11,7 +11,9 @@
 
 #include <unistd.h>
 
+#include "hid/HidTransport.h"
 #include "protocol/MachineInfo.h"
+#include "shell/MachineHub.h"
 
 namespace mx40d::testing {
 
@@ -62,5 +64,31 @@ inline MachineInfo machine(const std::string& id, const std::string& model = "MX
     m.setMaxDeviceQty(16);
     return m;
 }
+
+// A hub with its database and debug folders in a fresh folder, around a screen that is the
+// hub's UserNotice and owns its clock and HID backend.
+template <class Screen>
+class HubFixture : public ::testing::Test {
+  protected:
+    HubFixture() {
+        std::filesystem::create_directories(dir.root() / "DATABASE");
+        std::filesystem::create_directories(dir.root() / "DEBUG_SESSION");
+    }
+    std::string slotPath(int slot) {
+        HidTransport* link = hub.slotLink(slot);
+        return link != nullptr ? link->devicePath() : "";
+    }
+    int activeControllers() {
+        int n = 0;
+        for (int i = 0; i < MachineHub::kControllerCount; ++i)
+            n += hub.controller(i).active() ? 1 : 0;
+        return n;
+    }
+
+    TempFolder dir;
+    Screen screen;
+    MachineHub hub{screen.clock, screen, screen.backend, dir.root() / "DATABASE",
+                   dir.root() / "DEBUG_SESSION"};
+};
 
 }  // namespace mx40d::testing

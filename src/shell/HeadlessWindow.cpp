@@ -1,0 +1,34 @@
+#include "shell/HeadlessWindow.h"
+
+#include "shell/MachineHub.h"
+
+namespace mx40d {
+
+void HeadlessWindow::showMessage(const std::string& caption, const std::string& text) {
+    messages.emplace_back(caption, text);
+    if (onMessage) onMessage();
+}
+
+void HeadlessWindow::tick() {
+    clock_.advance(kTickMs);
+    ++pumps;
+    if (onPump) onPump();
+    if (hub == nullptr) return;
+    hub->onTimer1();
+    hub->onTimer2();
+    hub->pollHotplug(hotplug_);
+}
+
+void HeadlessWindow::run(std::int64_t ms) {
+    for (std::int64_t t = 0; t < ms; t += kTickMs)
+        tick();
+}
+
+bool HeadlessWindow::startUp() {
+    hotplug_.poll([](const HotplugEvent&) {});
+    if (hub == nullptr || !hub->loadRegistry()) return false;
+    hub->registerAndScan();
+    return true;
+}
+
+}  // namespace mx40d
