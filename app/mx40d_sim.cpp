@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     duplicator.failureRate = 0.1;
     duplicator.driveSectors = 62914560;  // 30 GiB drives, so a copy takes a few minutes
     sim::SimMachineConfig eraser = duplicator;
-    eraser.kind = '5';
+    eraser.kind = kEraserKind;
     eraser.machineId = "ERA-0001";
     eraser.nickname = "Erase bay 1";
     eraser.ports = 8;

@@ -114,7 +114,7 @@ void BM_TenMachinesOneSimulatedMinute(benchmark::State& state) {
         for (sim::SimMachine* m : machines) {
             if (m->jobCode() == 0)
                 m->startJob(1);
-            else if (m->stage() == sim::kStageEnd)
+            else if (m->stage() == kStageEnd)
                 m->finishJob();
         }
         for (int t = 0; t < 6000; ++t)

@@ -10,11 +10,6 @@ namespace mx40d {
 
 namespace {
 
-constexpr int kJobCopy = 1;
-constexpr int kJobCompare = 2;
-constexpr int kJobCopyCompare = 3;
-constexpr int kJobGetId = 26;
-
 std::string timePrefix(const LocalTime& t) {
     return cformat("%4d-%02d-%02d %02d:%02d:%02d: ", t.year, t.month, t.day, t.hour, t.minute,
                    t.second);
@@ -107,15 +102,21 @@ void MachineController::connect(const MessageLink& link, MachineEventSink onMach
                                 const std::filesystem::path& logDirectory, int usbSlot,
                                 int controllerIndex) {
     if (active_) disconnect();
+    ++connection_;
     onMachineEvent_ = std::move(onMachineEvent);
     debugDirectory_ = debugDirectory;
     logDirectory_ = logDirectory;
     usbSlot_ = usbSlot;
     controllerIndex_ = controllerIndex;
-    // A new page learns the running job from the first status block.
+    // Nothing of the machine served before carries over: a new page learns the running job
+    // from this machine's first status block, and its panel is built at its own event 1.
     currentJob_ = -1;
     jobStage_ = -1;
     deviceDataComplete_ = false;
+    status_.fill(0);
+    panelBuilt_ = false;
+    databaseUsable_ = false;
+    logDatabasePath_.clear();
     if (debugBuffer_.empty()) openBanner("OPEN");
     engine_->start(
         link, [this](const std::string& t) { writeText(t); },
@@ -131,6 +132,7 @@ void MachineController::connect(const MessageLink& link, MachineEventSink onMach
 
 void MachineController::disconnect() {
     if (!active_) return;
+    ++connection_;
     engine_->stop();
     writeText("Machine disconnect ! ");
     if (sheetOpen_) {
@@ -154,11 +156,12 @@ void MachineController::raise(int code, int number, const void* pointer) {
 }
 
 void MachineController::onEngineEvent(int code, int number, const void* pointer) {
+    const std::uint64_t connection = connection_;
     switch (code) {
         case kEventMachineInfo: {
             const std::uint8_t kind = machineInfo_->deviceType();
             // Only duplicators and erasers are served; anything else is ignored altogether.
-            if (kind != '3' && kind != '5') return;
+            if (!isServedKind(kind)) return;
             onMachineInfo(number, pointer);
             break;
         }
@@ -185,12 +188,16 @@ void MachineController::onEngineEvent(int code, int number, const void* pointer)
         default:
             break;
     }
-    trackJob();
+    if (stillConnected(connection)) trackJob();
 }
 
 void MachineController::onMachineInfo(int number, const void* pointer) {
     MachineInfo& info = *machineInfo_;
+    const std::uint64_t connection = connection_;
+    // The main window's handler and the message boxes below turn the event loop, in which
+    // the machine may be removed: whatever follows is for this connection only.
     raise(kOnLine, number, pointer);
+    if (!stillConnected(connection)) return;
     openDebugFile();
     logDatabasePath_ = logDatabaseFile(logDirectory_, info.machineId());
     writeText(cformat("machineInfo->support_LogRecord = %d", info.support_LogRecord()));
@@ -202,7 +209,10 @@ void MachineController::onMachineInfo(int number, const void* pointer) {
         info.setLastStoredLogNo(-1);
         const DatabaseResult r = open_LogDatabase(logDatabasePath_, info);
         databaseUsable_ = r == DatabaseResult::Pass;
-        if (!databaseUsable_) notice_.showMessage("DATABASE", get_DatabaseResultText(r));
+        if (!databaseUsable_) {
+            notice_.showMessage("DATABASE", get_DatabaseResultText(r));
+            if (!stillConnected(connection)) return;
+        }
     }
     if (!panelBuilt_) {
         view_->buildPanel(info, *engine_, logDatabasePath_, logDirectory_);
@@ -234,18 +244,17 @@ void MachineController::onLogRecord(int size, const std::uint8_t* record) {
                           get_DatabaseResultText(r).c_str()));
         return;
     }
+    const std::uint64_t connection = connection_;
     raise(kLogRecordAdded, static_cast<int>(MachineInfo::kSize), &info);
-    if (panelBuilt_) view_->appendLogRecord(record);
+    if (stillConnected(connection) && panelBuilt_) view_->appendLogRecord(record);
 }
 
 void MachineController::trackJob() {
     if (!panelBuilt_) return;
-    const int machineJob = status_[2];
+    const int machineJob = status_[wire::status::kJobCode];
     if (machineJob != currentJob_) {
         currentJob_ = machineJob;
-        if (machineJob == kJobCopy || machineJob == kJobCompare || machineJob == kJobCopyCompare ||
-            machineJob == kJobGetId)
-            jobStage_ = 0;
+        if (isCopyJobCode(machineJob) || machineJob == kJobGetId) jobStage_ = kStageIdle;
         engine_->setJobCode(currentJob_);
         engine_->setJobStage(jobStage_);
         view_->clearPortTable();
@@ -253,7 +262,7 @@ void MachineController::trackJob() {
         view_->setIdle(currentJob_ == 0);
         return;
     }
-    if (currentJob_ == kJobCopy || currentJob_ == kJobCompare || currentJob_ == kJobCopyCompare)
+    if (isCopyJobCode(currentJob_))
         applyStageTable(false);
     else if (currentJob_ == kJobGetId)
         applyStageTable(true);
@@ -262,42 +271,42 @@ void MachineController::trackJob() {
 // Stage tables: A for copy and compare jobs, B for the identify job. Each stage that tests
 // the flag waits for one complete pass of device data before moving on.
 void MachineController::applyStageTable(bool tableB) {
-    if (jobStage_ == status_[3]) return;
+    if (jobStage_ == status_[wire::status::kStage]) return;
     bool& flag = deviceDataComplete_;
     switch (jobStage_) {
-        case 0:
+        case kStageIdle:
             view_->clearPortTable();
             flag = false;
-            jobStage_ = tableB ? 2 : 1;
+            jobStage_ = tableB ? kStageCopy : kStageDetect;
             break;
-        case 1:
-            if (!tableB && flag) jobStage_ = 2;
+        case kStageDetect:
+            if (!tableB && flag) jobStage_ = kStageCopy;
             break;
-        case 2:
+        case kStageCopy:
             if (flag) {
                 flag = false;
-                jobStage_ = 13;
+                jobStage_ = kStageCopyDone;
             }
             break;
-        case 13:
+        case kStageCopyDone:
             if (flag) {
                 if (!tableB) view_->writeTestReport();
-                jobStage_ = 3;
+                jobStage_ = kStageCompare;
             }
             break;
-        case 3:
+        case kStageCompare:
             flag = false;
-            jobStage_ = 14;
+            jobStage_ = kStageCompareDone;
             break;
-        case 14:
+        case kStageCompareDone:
             if (flag) {
                 if (tableB) view_->writeTestReport();
-                jobStage_ = 4;
+                jobStage_ = kStageEnd;
             }
             break;
-        case 4:
+        case kStageEnd:
             view_->clearPortTable();
-            jobStage_ = 0;
+            jobStage_ = kStageIdle;
             break;
         default:
             break;

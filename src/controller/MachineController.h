@@ -105,6 +105,9 @@ class MachineController {
     void trackJob();
     void applyStageTable(bool tableB);
     void raise(int code, int number, const void* pointer);
+    bool stillConnected(std::uint64_t connection) const {
+        return active_ && connection_ == connection;
+    }
     void openBanner(const char* what);
     void openDebugFile();
     void closeDebugFile();
@@ -122,6 +125,10 @@ class MachineController {
     bool sheetOpen_ = false;
     bool panelBuilt_ = false;
     bool active_ = false;
+    // Counts connections and disconnections: a handler that turned the event loop (a message
+    // box, the main window's event) compares it to learn whether the machine it served is
+    // still the one connected.
+    std::uint64_t connection_ = 0;
     bool databaseUsable_ = false;
     std::filesystem::path logDirectory_;
     std::filesystem::path logDatabasePath_;

@@ -7,10 +7,9 @@
 
 #include "protocol/Commands.h"
 #include "protocol/MachineInfo.h"
+#include "protocol/MachineRequests.h"
 
 namespace mx40d {
-
-class MachineProtocol;
 
 // What a machine controller tells its machine's page: the tab sheet of its slot and the
 // machine panel inside it. The GUI implements it with the page control's tab sheet and the
@@ -27,9 +26,9 @@ class MachineView {
     virtual void closeSheet() = 0;
 
     // Creates the machine panel in the sheet and builds it from the machine information (its
-    // own copy), the engine (whose request flags its buttons raise), the log database file
-    // and the log folder.
-    virtual void buildPanel(const MachineInfo& info, MachineProtocol& engine,
+    // own copy), the machine's requests (which its buttons raise), the log database file and
+    // the log folder.
+    virtual void buildPanel(const MachineInfo& info, MachineRequests& requests,
                             const std::filesystem::path& logDatabasePath,
                             const std::filesystem::path& logDirectory) = 0;
 
@@ -53,7 +52,7 @@ class NullMachineView final : public MachineView {
   public:
     void openSheet(const std::string&) override {}
     void closeSheet() override {}
-    void buildPanel(const MachineInfo&, MachineProtocol&, const std::filesystem::path&,
+    void buildPanel(const MachineInfo&, MachineRequests&, const std::filesystem::path&,
                     const std::filesystem::path&) override {}
     void setMachineStatus(const std::array<std::uint8_t, kMachineStatusSize>&) override {}
     void applyDeviceBlock(int, const DeviceBlockEvent&) override {}

@@ -79,47 +79,49 @@ int buildNicknameBlock(const std::string& nickname, std::uint8_t* out) {
 
 BoardInfo BoardInfo::fromWire(const std::uint8_t* p) {
     BoardInfo b{};
-    std::memcpy(b.name, p, 16);
-    std::memcpy(b.text2, p + 16, 8);
-    b.fpgaVersion = readBe32(p + 24);
-    b.memorySizeMB = readBe16(p + 28);
-    b.totalDeviceQty = readBe16(p + 30);
-    b.secondDeviceQty = readBe16(p + 32);
-    b.unused = readLe16(p + 34);  // not a number: kept as its bytes
-    b.buildNumber = readBe32(p + 36);
+    using namespace wire::board;
+    std::memcpy(b.name, p + kName, kNameSize);
+    std::memcpy(b.text2, p + kText2, kText2Size);
+    b.fpgaVersion = readBe32(p + kFpgaVersion);
+    b.memorySizeMB = readBe16(p + kMemorySizeMB);
+    b.totalDeviceQty = readBe16(p + kTotalDeviceQty);
+    b.secondDeviceQty = readBe16(p + kSecondDeviceQty);
+    b.unused = readLe16(p + kUnused);  // not a number: kept as its bytes
+    b.buildNumber = readBe32(p + kBuildNumber);
     return b;
 }
 
 void BoardInfo::toWire(std::uint8_t* p) const {
-    std::memcpy(p, name, 16);
-    std::memcpy(p + 16, text2, 8);
-    writeBe32(p + 24, fpgaVersion);
-    writeBe16(p + 28, memorySizeMB);
-    writeBe16(p + 30, totalDeviceQty);
-    writeBe16(p + 32, secondDeviceQty);
-    writeLe16(p + 34, unused);
-    writeBe32(p + 36, buildNumber);
+    using namespace wire::board;
+    std::memcpy(p + kName, name, kNameSize);
+    std::memcpy(p + kText2, text2, kText2Size);
+    writeBe32(p + kFpgaVersion, fpgaVersion);
+    writeBe16(p + kMemorySizeMB, memorySizeMB);
+    writeBe16(p + kTotalDeviceQty, totalDeviceQty);
+    writeBe16(p + kSecondDeviceQty, secondDeviceQty);
+    writeLe16(p + kUnused, unused);
+    writeBe32(p + kBuildNumber, buildNumber);
 }
 
 std::uint32_t MachineStatus::number(int i) const {
-    return readBe32(bytes.data() + 8 + 4 * std::clamp(i, 0, 2));
+    return readBe32(bytes.data() + wire::status::kNumbers + 4 * std::clamp(i, 0, 2));
 }
 std::uint32_t MachineStatus::logStartNo() const {
-    return readBe32(bytes.data() + 20);
+    return readBe32(bytes.data() + wire::status::kLogStartNo);
 }
 std::uint32_t MachineStatus::logQty() const {
-    return readBe32(bytes.data() + 24);
+    return readBe32(bytes.data() + wire::status::kLogQty);
 }
 void MachineStatus::setNumber(int i, std::uint32_t v) {
-    writeBe32(bytes.data() + 8 + 4 * std::clamp(i, 0, 2), v);
+    writeBe32(bytes.data() + wire::status::kNumbers + 4 * std::clamp(i, 0, 2), v);
 }
 void MachineStatus::setLogRange(std::uint32_t startNo, std::uint32_t qty) {
-    writeBe32(bytes.data() + 20, startNo);
-    writeBe32(bytes.data() + 24, qty);
+    writeBe32(bytes.data() + wire::status::kLogStartNo, startNo);
+    writeBe32(bytes.data() + wire::status::kLogQty, qty);
 }
 std::array<std::uint8_t, kMachineStatusSize> MachineStatus::hostBytes() const {
     std::array<std::uint8_t, kMachineStatusSize> out = bytes;
-    for (std::size_t off = 8; off < kMachineStatusSize; off += 4)
+    for (std::size_t off = wire::status::kFirstNumber; off < kMachineStatusSize; off += 4)
         reverse4(out.data() + off);
     return out;
 }
@@ -169,71 +171,79 @@ void parseVersionText(const std::uint8_t* text, std::size_t size, std::int32_t& 
 
 bool parseMachineInfoAnswer(const std::uint8_t* a, int size, MachineInfo& info) {
     if (size < kMachineInfoAnswerMin) return false;
+    using namespace wire::info;
     info.clear();
-    info.setSystemTotalBufferSize(readBe16(a + 34));
-    info.setMaxDeviceQty(readBe16(a + 36));
-    info.setDeviceType(a[38]);
-    info.setLayoutKind(a[39]);
+    info.setSystemTotalBufferSize(readBe16(a + kBufferSize));
+    info.setMaxDeviceQty(readBe16(a + kPortCount));
+    info.setDeviceType(a[kDeviceType]);
+    info.setLayoutKind(a[kLayoutKind]);
     for (int bit = 0; bit < 4; ++bit)
-        info.setFeatureFlag(bit, (a[40] >> bit) & 1);
-    std::memcpy(info.data() + MachineInfo::kModelName, a + 4, 20);
-    std::memcpy(info.data() + MachineInfo::kVersion, a + 24, 10);
+        info.setFeatureFlag(bit, (a[kFeatureBits] >> bit) & 1);
+    std::memcpy(info.data() + MachineInfo::kModelName, a + kModelName, kModelNameSize);
+    std::memcpy(info.data() + MachineInfo::kVersion, a + kVersion, kVersionSize);
     std::int32_t major = 0;
     std::int32_t sub = 0;
     std::int32_t minor = 0;
-    parseVersionText(a + 24, 10, major, sub, minor);
+    parseVersionText(a + kVersion, kVersionSize, major, sub, minor);
     info.setControllerVersion(major, sub, minor);
     return true;
 }
 
 bool parseMachineIdAnswer(const std::uint8_t* a, int size, std::string& machineId) {
-    if (size < 4) return false;
+    if (size < wire::kAnswerHeadSize) return false;
     // NUL-terminated text of unchecked length: cut to what the record holds (63 characters).
-    machineId = fixedText(a + 4, static_cast<std::size_t>(size - 4));
+    machineId = fixedText(a + wire::machineId::kText,
+                          static_cast<std::size_t>(size) - wire::machineId::kText);
     if (machineId.size() > MachineInfo::kMachineIdSize - 1)
         machineId.resize(MachineInfo::kMachineIdSize - 1);
     return true;
 }
 
 bool parseBoardSummaryAnswer(const std::uint8_t* a, int size, BoardSummary& s) {
-    if (size < 9) return false;
-    s.boardQty = readLe16(a + 4);
-    s.portQty_per_board = readLe16(a + 6);
-    s.portQty_per_Row = a[8];
+    using namespace wire::boardSummary;
+    if (size < kAnswerSize) return false;
+    s.boardQty = readLe16(a + kBoardQty);
+    s.portQty_per_board = readLe16(a + kPortsPerBoard);
+    s.portQty_per_Row = a[kPortsPerRow];
     return true;
 }
 
 int parseBoardsAnswer(const std::uint8_t* a, int size, int requested, BoardInfo* out) {
-    if (size < 4 || requested <= 0) return 0;
-    const int whole = std::min(requested, (size - 4) / 40);
+    using namespace wire::board;
+    if (size < static_cast<int>(kFirst) || requested <= 0) return 0;
+    const int whole =
+        std::min(requested, (size - static_cast<int>(kFirst)) / static_cast<int>(kRecordSize));
     for (int i = 0; i < whole; ++i)
-        out[i] = BoardInfo::fromWire(a + 4 + 40 * i);
+        out[i] = BoardInfo::fromWire(a + kFirst + kRecordSize * static_cast<std::size_t>(i));
     return whole;
 }
 
 bool parseNicknameAnswer(const std::uint8_t* a, int size, std::string& nickname) {
-    if (size < 4) return false;
-    nickname = fixedText(a + 4, static_cast<std::size_t>(std::min(size - 4, kNicknameBlockData)));
+    using namespace wire::nickname;
+    if (size < static_cast<int>(kText)) return false;
+    nickname = fixedText(a + kText, static_cast<std::size_t>(std::min(
+                                        size - static_cast<int>(kText), kNicknameBlockData)));
     return true;
 }
 
 bool parseLogRangeAnswer(const std::uint8_t* a, int size, LogRange& r) {
-    if (size < 12) return false;
-    r.startNo = readBe32(a + 4);
-    r.qty = readBe32(a + 8);
+    using namespace wire::logRange;
+    if (size < kAnswerSize) return false;
+    r.startNo = readBe32(a + kStartNo);
+    r.qty = readBe32(a + kQty);
     return true;
 }
 
 bool parseStatusAnswer(const std::uint8_t* a, int size, MachineStatus& status) {
-    if (size < 4 + kMachineStatusSize) return false;
-    std::memcpy(status.bytes.data(), a + 4, kMachineStatusSize);
+    if (size < static_cast<int>(wire::status::kBlock) + kMachineStatusSize) return false;
+    std::memcpy(status.bytes.data(), a + wire::status::kBlock, kMachineStatusSize);
     return true;
 }
 
 bool parseLogRecordAnswer(const std::uint8_t* a, int size, const std::uint8_t*& record,
                           std::uint32_t& recordNo) {
-    if (size < 4 + static_cast<int>(kLogRecordSize)) return false;
-    record = a + 4;
+    if (size < static_cast<int>(wire::logRecord::kRecord + kLogRecordSize)) return false;
+    record = a + wire::logRecord::kRecord;
     recordNo = readBe32(record);
     return true;
 }
@@ -243,9 +253,11 @@ DeviceBlockEvent parseDeviceAnswer(const std::uint8_t* a, int size, int kind, in
     DeviceBlockEvent e;
     e.kind = kind;
     e.firstIndex = firstIndex;
-    e.records = a + 4;
+    e.records = a + wire::device::kRecords;
     const int recordSize = kind == 0 ? kDeviceInfoRecordSize : kDeviceStatusRecordSize;
-    const int available = size > 8 ? (size - 8) / recordSize : 0;  // behind status, before CRC32
+    // Behind the status byte, before the CRC32.
+    const int overhead = static_cast<int>(wire::device::kRecords) + wire::kCrc32Size;
+    const int available = size > overhead ? (size - overhead) / recordSize : 0;
     e.count = std::clamp(requested, 0, available);
     return e;
 }

@@ -6,6 +6,7 @@
 
 #include "base/Clock.h"
 #include "protocol/MachineInfo.h"
+#include "protocol/WireLayout.h"
 
 // The vocabulary of the link: every command the host sends, the data blocks, and the
 // parsers of every answer. Answer offsets count from the first byte of the answer frame
@@ -50,14 +51,14 @@ constexpr std::uint8_t kStatusYes = 0;        // after "W" 20: the machine keeps
 
 constexpr int kBoardsPerRequest = 25;
 constexpr int kMaxBoards = 256;
-constexpr int kNicknameBlockData = 56;
+constexpr int kNicknameBlockData = static_cast<int>(wire::nickname::kSize);
 constexpr int kClockTextSize = 14;
-constexpr int kMachineStatusSize = 28;
+constexpr int kMachineStatusSize = static_cast<int>(wire::status::kBlockSize);
 // One job log record (also the record size of the log database).
-inline constexpr std::size_t kLogRecordSize = 256;
-constexpr int kDeviceInfoRecordSize = 184;   // "D"
-constexpr int kDeviceStatusRecordSize = 64;  // "E"
-constexpr int kMachineInfoAnswerMin = 41;    // through the feature byte at offset 40
+inline constexpr std::size_t kLogRecordSize = wire::logRecord::kRecordSize;
+constexpr int kDeviceInfoRecordSize = wire::device::kInfoRecordSize;      // "D"
+constexpr int kDeviceStatusRecordSize = wire::device::kStatusRecordSize;  // "E"
+constexpr int kMachineInfoAnswerMin = wire::info::kEnd;  // through the feature byte
 
 // A command: its code and up to four payload bytes.
 struct Command {
@@ -107,14 +108,14 @@ static_assert(sizeof(BoardInfo) == 40);
 struct MachineStatus {
     std::array<std::uint8_t, kMachineStatusSize> bytes{};
 
-    std::uint8_t jobCode() const { return bytes[2]; }
-    std::uint8_t stage() const { return bytes[3]; }
+    std::uint8_t jobCode() const { return bytes[wire::status::kJobCode]; }
+    std::uint8_t stage() const { return bytes[wire::status::kStage]; }
     std::uint32_t number(int i) const;  // i = 0..2: the three numbers at 8..19
-    std::uint32_t logStartNo() const;   // 20..23
-    std::uint32_t logQty() const;       // 24..27
+    std::uint32_t logStartNo() const;
+    std::uint32_t logQty() const;
     void setJob(std::uint8_t jobCode, std::uint8_t stage) {
-        bytes[2] = jobCode;
-        bytes[3] = stage;
+        bytes[wire::status::kJobCode] = jobCode;
+        bytes[wire::status::kStage] = stage;
     }
     void setNumber(int i, std::uint32_t v);
     void setLogRange(std::uint32_t startNo, std::uint32_t qty);

@@ -23,6 +23,11 @@ void FrameChannel::restartTimer() {
     sendTime_ = clock_.nowMs();
 }
 
+void FrameChannel::resend() {
+    sendTime_ = clock_.nowMs();
+    if (link_.send != nullptr && cmdSize_ > 0) link_.send(link_.context, cmdSize_, cmd_.data());
+}
+
 void FrameChannel::fail(const std::string& text) {
     if (onText_) onText_(text);
     sendTime_ = clock_.nowMs();
@@ -44,6 +49,8 @@ bool FrameChannel::receiveAnswer() {
     const LocalTime now = clock_.localTime();
     switch (check.verdict) {
         case AnswerVerdict::TooShort:
+            // Not examined, but the real answer may be right behind it: the link is read on.
+            if (link_.keepWaiting != nullptr) link_.keepWaiting(link_.context);
             return false;
         case AnswerVerdict::Valid:
             return true;

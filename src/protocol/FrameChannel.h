@@ -44,6 +44,8 @@ class FrameChannel {
     bool receiveAnswer();
     // Restarts the time-out from now without sending (used when an answer is set aside).
     void restartTimer();
+    // Sends `cmd` again and restarts the time-out, as after a failed answer (no text).
+    void resend();
 
     const std::uint8_t* dataBuffer() const { return dataBuffer_.data(); }
     int answerLength() const { return answerLength_; }

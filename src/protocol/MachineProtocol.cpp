@@ -12,13 +12,8 @@ namespace mx40d {
 
 namespace {
 
-// Device records per read: the answer holds at most 1,010 bytes of records.
-constexpr int kDeviceBytesPerRead = 1010;
-
-// The fixed answer sizes: status, the check value and the records behind them.
-constexpr int kStatusAnswerSize = 4 + kMachineStatusSize + 4;
-constexpr int kLogRecordAnswerSize = 4 + static_cast<int>(kLogRecordSize) + 4;
-constexpr int kMachineInfoAnswerSize = kMachineInfoAnswerMin + 2;
+// The machine information answer with the check value behind it.
+constexpr int kMachineInfoAnswerSize = wire::info::kAnswerSize;
 
 // A copy of the answer's first `n` bytes with what the answer lacks left zero, so a short
 // answer can never make a parser read stale bytes of an earlier one.
@@ -27,6 +22,10 @@ std::array<std::uint8_t, N> padded(const std::uint8_t* answer, int length) {
     std::array<std::uint8_t, N> out{};
     std::memcpy(out.data(), answer, std::clamp<std::size_t>(length, 0, N));
     return out;
+}
+
+bool isJobOrNickname(MachineProtocol::Request r) {
+    return r != MachineProtocol::Request::Clock;
 }
 
 }  // namespace
@@ -42,8 +41,21 @@ void MachineProtocol::start(const MessageLink& link, TextSink onText, EventSink 
     onText_ = std::move(onText);
     onEvent_ = std::move(onEvent);
     phase_ = kStartUp;
-    pollStep_ = 0;
+    pollStep_ = kSuSaveSecond;
     idle_ = true;
+    // Nothing of the machine served before carries over but its pending requests (which
+    // the start-up checks against the machine it finds).
+    commandState_ = 0;
+    logSupported_ = false;
+    boardCount_ = 0;
+    statusCopy_.fill(0);
+    statusBlock_.fill(0);
+    logBatchLeft_ = 0;
+    jobCode_ = 0;
+    jobStage_ = 0;
+    setAside_ = 0;
+    lastTaken_.clear();
+    lastTakenCmd_.clear();
     text("Device connect ! ");
     active_ = true;
 }
@@ -51,6 +63,59 @@ void MachineProtocol::start(const MessageLink& link, TextSink onText, EventSink 
 void MachineProtocol::stop() {
     active_ = false;
     text("Device disconnect ! ");
+}
+
+void MachineProtocol::raise(Request r) {
+    if (isJobOrNickname(r)) {
+        bool any = false;
+        for (int i = 0; i < kRequestCount; ++i)
+            any = any || (isJobOrNickname(static_cast<Request>(i)) && requests_[i]);
+        // Requests raised together belong to one machine; the first one names it.
+        if (!any) requestOwner_ = connectedId_;
+    }
+    requests_[static_cast<int>(r)] = true;
+}
+
+void MachineProtocol::requestJob(JobRequest request) {
+    switch (request) {
+        case JobRequest::Copy:
+            raise(Request::Copy);
+            break;
+        case JobRequest::Compare:
+            raise(Request::Compare);
+            break;
+        case JobRequest::CopyCompare:
+            raise(Request::CopyCompare);
+            break;
+        case JobRequest::GetId:
+            raise(Request::GetId);
+            break;
+        case JobRequest::Finish:
+            raise(Request::Finish);
+            break;
+        case JobRequest::NextRun:
+            raise(Request::NextRun);
+            break;
+        case JobRequest::Stop:
+            raise(Request::Stop);
+            break;
+    }
+}
+
+void MachineProtocol::checkRequestOwner(const std::string& id) {
+    bool any = false;
+    for (int i = 0; i < kRequestCount; ++i)
+        any = any || (isJobOrNickname(static_cast<Request>(i)) && requests_[i]);
+    if (any && requestOwner_ != id) {
+        // A controller serves whichever machine comes next: a job asked for on one machine
+        // must never start on another.
+        for (int i = 0; i < kRequestCount; ++i)
+            if (isJobOrNickname(static_cast<Request>(i))) requests_[i] = false;
+        text(cformat("Pending requests for machine [%s] dropped: machine [%s] is connected",
+                     requestOwner_.c_str(), id.c_str()));
+    }
+    connectedId_ = id;
+    requestOwner_ = id;
 }
 
 void MachineProtocol::setNickname(const std::string& t) {
@@ -79,65 +144,76 @@ void MachineProtocol::event(int code, int number, const void* pointer) {
 }
 
 void MachineProtocol::send(const Command& c) {
+    setAside_ = 0;
     channel_.sendCommand(c.code, c.payload.data(), c.length);
 }
 
+void MachineProtocol::sendBlock(const std::uint8_t* block, int size) {
+    setAside_ = 0;
+    channel_.sendBlock(block, size);
+}
+
 bool MachineProtocol::answerFits(std::string& why) const {
-    const std::uint8_t* cmd = channel_.cmd();
     const int n = answerLength();
-    int need = 4;
+    // The size each waiting state's answer has: exact where the command implies it, at
+    // least the answer's head where the answer is not examined or of open length.
+    int need = wire::kAnswerHeadSize;
     bool exact = false;
-    switch (channel_.cmdCode()) {
-        case kCmdMachineInfo:
+    switch (commandState_) {
+        case kStMachineInfoWait:
             need = kMachineInfoAnswerSize;
             break;
-        case kCmdStatus:
-            need = kStatusAnswerSize;
+        case kStBoardSummaryWait:
+            need = wire::boardSummary::kAnswerSize;
             exact = true;
             break;
-        case kCmdLogRecord:
-            need = kLogRecordAnswerSize;
+        case kStBoardsWait:
+            need = wire::board::answerSize(count_);
             exact = true;
             break;
-        case kCmdDeviceInfo:
-            need = 8 + kDeviceInfoRecordSize * cmd[7];
+        case kStNicknameWait:
+            need = wire::nickname::kAnswerSize;
             exact = true;
             break;
-        case kCmdDeviceStatus:
-            need = 8 + kDeviceStatusRecordSize * cmd[7];
+        case kStLogSupportWait:
+        case kStChangeNicknameWait:
+        case kStSetClockWait:
+            need = wire::kStatusOnlyAnswerSize;
             exact = true;
             break;
-        case kCmdMachineData:
-            switch (cmd[4]) {
-                case kW_BoardSummary:
-                    need = 9;
-                    break;
-                case kW_Boards:
-                    need = 4 + 40 * cmd[7];
-                    break;
-                case kW_Nickname:
-                    need = 4 + kNicknameBlockData;
-                    break;
-                case kW_LogRange:
-                    need = 12;
-                    break;
-                default:
-                    break;
-            }
+        case kStLogRangeWait:
+            need = wire::logRange::kAnswerSize;
+            exact = true;
+            break;
+        case kStStatusWait:
+            need = wire::status::kAnswerSize;
+            exact = true;
+            break;
+        case kStLogRecordWait:
+            need = wire::logRecord::kAnswerSize;
+            exact = true;
+            break;
+        case kStFirstDeviceWait:
+        case kStDeviceInfoWait:
+        case kStDeviceStatusWait:
+            need = wire::device::answerSize(recordSize_, count_);
+            exact = true;
             break;
         default:
             break;
     }
-    // "W" answers carry no check value, so a late answer to "A", "B" or 0x80 (repeated after a
-    // time-out or a failed check) would pass for one. Such an answer is recognised by its
-    // exact size together with a valid check value at its end.
-    if (channel_.cmdCode() == kCmdMachineData) {
+    // "W" and "R" answers carry no check value, so a late answer to "A", "B" or 0x80
+    // (repeated after a time-out or a failed check) would pass for one. Such an answer is
+    // recognised by its exact size together with a valid check value at its end.
+    const std::uint8_t code = channel_.cmdCode();
+    if (code == kCmdMachineData || code == kCmdJobRequest) {
         const std::uint8_t* a = answer();
         const auto size = static_cast<std::size_t>(n);
         const bool staleInfo =
-            n == kMachineInfoAnswerSize && crc16(a, size - 2) == readBe16(a + n - 2);
-        const bool staleCrc32 = (n == kStatusAnswerSize || n == kLogRecordAnswerSize) &&
-                                crc32(a, size - 4) == readBe32(a + n - 4);
+            n == kMachineInfoAnswerSize && crc16(a, size - wire::kCrc16Size) == readBe16(a + n - 2);
+        const bool staleCrc32 =
+            (n == wire::status::kAnswerSize || n == wire::logRecord::kAnswerSize) &&
+            crc32(a, size - wire::kCrc32Size) == readBe32(a + n - 4);
         if (staleInfo || staleCrc32) {
             why = cformat("length=%d, an answer to another command", n);
             return false;
@@ -147,32 +223,68 @@ bool MachineProtocol::answerFits(std::string& why) const {
         why = cformat("length=%d, expected %s%d", n, exact ? "" : "at least ", need);
         return false;
     }
-    if (channel_.cmdCode() == kCmdLogRecord) {
-        const std::uint32_t asked = readBe32(cmd + 4);
-        const std::uint32_t got = readBe32(answer() + 4);
-        if (got != asked) {
-            why = cformat("log record No.%u while waiting for No.%u", got, asked);
-            return false;
-        }
+    // A repeat of the answer the command before got (sent twice by the machine, or the
+    // answer to that command's repetition after a time-out) can have the size this answer
+    // has: "W" 1 for an ID of four characters is as long as "W" 2's board summary.
+    if (code == kCmdMachineData && commandState_ != kStNicknameBlockWait &&
+        commandState_ != kStClockBlockWait && !lastTaken_.empty() &&
+        lastTaken_.size() == static_cast<std::size_t>(n) &&
+        std::memcmp(lastTaken_.data(), answer(), lastTaken_.size()) == 0 &&
+        (lastTakenCmd_.size() != static_cast<std::size_t>(channel_.cmdSize()) ||
+         std::memcmp(lastTakenCmd_.data(), channel_.cmd(), lastTakenCmd_.size()) != 0)) {
+        why = cformat("length=%d, a repeat of the answer to the command before", n);
+        return false;
     }
     return true;
+}
+
+void MachineProtocol::rememberAnswer() {
+    if (channel_.cmdCode() != kCmdMachineData) {
+        lastTaken_.clear();
+        return;
+    }
+    lastTaken_.assign(answer(), answer() + answerLength());
+    lastTakenCmd_.assign(channel_.cmd(), channel_.cmd() + channel_.cmdSize());
 }
 
 bool MachineProtocol::awaitAnswer() {
     if (!channel_.receiveAnswer()) return false;
     std::string why;
-    if (answerFits(why)) return true;
+    if (answerFits(why)) {
+        setAside_ = 0;
+        rememberAnswer();
+        return true;
+    }
     // A late answer to an earlier command (one that was repeated after a time-out) or an
     // answer of the wrong shape: not this command's answer. Keep waiting for the right one
     // without repeating the command, or one stale answer would stay in flight forever; the
     // time-out still runs from the last send.
+    ++setAside_;
     std::string line = errorTimePrefix(clock_.localTime()) + " [Answer set aside] CMD:";
     for (int i = 0; i < channel_.cmdSize(); ++i)
         line += cformat(" %02Xh", channel_.cmd()[i]);
     line += ", " + why + "\r\n";
     text(line);
+    if (setAside_ >= kMaxSetAside) {
+        giveUp();
+        return false;
+    }
     if (link_.keepWaiting != nullptr) link_.keepWaiting(link_.context);
     return false;
+}
+
+void MachineProtocol::giveUp() {
+    setAside_ = 0;
+    if (phase_ == kStartUp) {
+        text(cformat("%d answers set aside in a row: command sent again", kMaxSetAside));
+        channel_.resend();
+        return;
+    }
+    text(cformat("%d answers set aside in a row: sequence ended", kMaxSetAside));
+    if (link_.keepWaiting != nullptr) link_.keepWaiting(link_.context);
+    becomeIdle();
+    // The status poll's decision step would pass the answer up: there is none.
+    if (pollStep_ == kPollTakeStatus) pollStep_ = kPollStatus;
 }
 
 void MachineProtocol::step() {
@@ -195,22 +307,22 @@ void MachineProtocol::step() {
 void MachineProtocol::startupDecision() {
     MachineInfo& info = machineInfo_;
     switch (pollStep_) {
-        case 0:
+        case kSuSaveSecond:
             startupWaitSecond_ = clock_.localTime().second;
-            pollStep_ = 1;
+            pollStep_ = kSuWaitSecond;
             break;
-        case 1: {
+        case kSuWaitSecond: {
             // The first command leaves once the seconds have moved on by two.
             int s = clock_.localTime().second;
             if (s < startupWaitSecond_) s += 60;
-            if (s > startupWaitSecond_ + 1) pollStep_ = 10;
+            if (s > startupWaitSecond_ + 1) pollStep_ = kSuAskInfo;
             break;
         }
-        case 10:
-            startState(10);
-            pollStep_ = 11;
+        case kSuAskInfo:
+            startState(kStMachineInfo);
+            pollStep_ = kSuTakeInfo;
             break;
-        case 11: {
+        case kSuTakeInfo: {
             const auto a = padded<kMachineInfoAnswerSize>(answer(), answerLength());
             parseMachineInfoAnswer(a.data(), kMachineInfoAnswerSize, info);
             text(cformat("deviceType = [%d]", info.deviceType()));
@@ -221,52 +333,55 @@ void MachineProtocol::startupDecision() {
             text(cformat("controller_version_MINOR = [%d]", info.controller_version_MINOR()));
             text(cformat("maxDeviceQty          = %d", info.maxDeviceQty()));
             text(cformat("systemTotalBufferSize = %d", info.systemTotalBufferSize()));
-            startState(20);
-            pollStep_ = 12;
+            startState(kStMachineId);
+            pollStep_ = kSuTakeMachineId;
             break;
         }
-        case 12: {
+        case kSuTakeMachineId: {
             std::string id;
             parseMachineIdAnswer(answer(), answerLength(), id);
             info.setMachineId(id);
             text(cformat("Machine ID: [%s]", info.machineId().c_str()));
-            startState(30);
-            pollStep_ = 13;
+            checkRequestOwner(info.machineId());
+            startState(kStBoardSummary);
+            pollStep_ = kSuTakeBoardSummary;
             break;
         }
-        case 13:
+        case kSuTakeBoardSummary:
             text(cformat("boardQty          = %d", info.boardQty()));
             text(cformat("portQty_per_board = %d", info.portQty_per_board()));
             text(cformat("portQty_per_Row   = %d", info.portQty_per_Row()));
-            startState(40);
-            pollStep_ = 14;
+            startState(kStBoardsBegin);
+            pollStep_ = kSuTakeBoards;
             break;
-        case 14:
+        case kSuTakeBoards:
             text("Board List:");
             for (int i = 0; i < boardCount_; ++i) {
                 const BoardInfo& b = boardList_[static_cast<std::size_t>(i)];
-                text(cformat("%02d %s,%s, [FPGA:%X], %dMB, totalDeviceQty=%d,%d Build[%d]", i + 1,
-                             fixedText(reinterpret_cast<const std::uint8_t*>(b.name), 16).c_str(),
-                             fixedText(reinterpret_cast<const std::uint8_t*>(b.text2), 8).c_str(),
-                             b.fpgaVersion, b.memorySizeMB, b.totalDeviceQty, b.secondDeviceQty,
-                             static_cast<int>(b.buildNumber)));
+                text(cformat(
+                    "%02d %s,%s, [FPGA:%X], %dMB, totalDeviceQty=%d,%d Build[%d]", i + 1,
+                    fixedText(reinterpret_cast<const std::uint8_t*>(b.name), sizeof b.name).c_str(),
+                    fixedText(reinterpret_cast<const std::uint8_t*>(b.text2), sizeof b.text2)
+                        .c_str(),
+                    b.fpgaVersion, b.memorySizeMB, b.totalDeviceQty, b.secondDeviceQty,
+                    static_cast<int>(b.buildNumber)));
             }
             text("=============================");
-            pollStep_ = 15;
+            pollStep_ = kSuAskNickname;
             break;
-        case 15:
-            startState(50);
-            pollStep_ = 16;
+        case kSuAskNickname:
+            startState(kStNickname);
+            pollStep_ = kSuTakeNickname;
             break;
-        case 16:
+        case kSuTakeNickname:
             text(cformat("nickName = [%s]", info.nickName().c_str()));
-            pollStep_ = 17;
+            pollStep_ = kSuAskLogSupport;
             break;
-        case 17:
-            startState(90);
-            pollStep_ = 18;
+        case kSuAskLogSupport:
+            startState(kStLogSupport);
+            pollStep_ = kSuTakeLogRange;
             break;
-        case 18:
+        case kSuTakeLogRange:
             if (logSupported_) {
                 info.set_support_LogRecord(1);
                 info.set_Machine_LOG_startNo(static_cast<std::int32_t>(logStartNo_));
@@ -276,15 +391,15 @@ void MachineProtocol::startupDecision() {
             } else {
                 info.set_support_LogRecord(0);
             }
-            pollStep_ = 19;
+            pollStep_ = kSuAnnounce;
             break;
-        case 19:
+        case kSuAnnounce:
+            pollStep_ = kSuToPolling;
             event(kEventMachineInfo, 4, &machineInfo_);
-            pollStep_ = 20;
             break;
-        case 20:
+        case kSuToPolling:
             phase_ = kPolling;
-            pollStep_ = 0;
+            pollStep_ = kPollBegin;
             idle_ = true;
             break;
         default:
@@ -295,60 +410,60 @@ void MachineProtocol::startupDecision() {
 void MachineProtocol::startupCommand() {
     MachineInfo& info = machineInfo_;
     switch (commandState_) {
-        case 10:
+        case kStMachineInfo:
             send(commands::machineInfo());
-            commandState_ = 11;
+            commandState_ = kStMachineInfoWait;
             break;
-        case 20:
+        case kStMachineId:
             send(commands::machineData(kW_MachineId));
-            commandState_ = 21;
+            commandState_ = kStMachineIdWait;
             break;
-        case 30:
+        case kStBoardSummary:
             send(commands::machineData(kW_BoardSummary));
-            commandState_ = 31;
+            commandState_ = kStBoardSummaryWait;
             break;
-        case 40:
+        case kStBoardsBegin:
             boardIndex_ = 0;
             boardCount_ = 0;
-            commandState_ = 41;
+            commandState_ = kStBoards;
             break;
-        case 41: {
+        case kStBoards: {
             // The list holds 256 boards; a machine reporting more is read up to that.
             const int target = std::min(info.boardQty(), kMaxBoards);
             count_ = std::clamp(target - boardIndex_, 0, kBoardsPerRequest);
             send(commands::boards(boardIndex_ + 1, count_));
-            commandState_ = 42;
+            commandState_ = kStBoardsWait;
             break;
         }
-        case 50:
+        case kStNickname:
             send(commands::machineData(kW_Nickname));
-            commandState_ = 51;
+            commandState_ = kStNicknameWait;
             break;
-        case 90:
+        case kStLogSupport:
             send(commands::machineData(kW_LogSupport));
-            commandState_ = 91;
+            commandState_ = kStLogSupportWait;
             break;
-        case 92:
+        case kStLogRange:
             send(commands::machineData(kW_LogRange));
-            commandState_ = 93;
+            commandState_ = kStLogRangeWait;
             break;
-        case 94:
+        case kStLogRangeDone:
             send(commands::machineData(kW_LogRangeDone));
-            commandState_ = 95;
+            commandState_ = kStLogRangeDoneWait;
             break;
-        case 11:
-        case 21:
-        case 51:
-        case 95:
+        case kStMachineInfoWait:
+        case kStMachineIdWait:
+        case kStNicknameWait:
+        case kStLogRangeDoneWait:
             if (!awaitAnswer()) return;
-            if (commandState_ == 51) {
+            if (commandState_ == kStNicknameWait) {
                 std::uint8_t* nick = info.data() + MachineInfo::kNickName;
-                std::memset(nick, 0, kNicknameBlockData);
-                std::memcpy(nick, answer() + 4, kNicknameBlockData);
+                std::memset(nick, 0, MachineInfo::kNickNameSize);
+                std::memcpy(nick, answer() + wire::nickname::kText, wire::nickname::kSize);
             }
             becomeIdle();
             break;
-        case 31: {
+        case kStBoardSummaryWait: {
             if (!awaitAnswer()) return;
             BoardSummary s;
             parseBoardSummaryAnswer(answer(), answerLength(), s);
@@ -358,33 +473,33 @@ void MachineProtocol::startupCommand() {
             becomeIdle();
             break;
         }
-        case 42: {
+        case kStBoardsWait: {
             if (!awaitAnswer()) return;
             const int whole = std::min(count_, kMaxBoards - boardCount_);
             boardCount_ +=
                 parseBoardsAnswer(answer(), answerLength(), whole, boardList_.data() + boardCount_);
             boardIndex_ += count_;
             if (boardIndex_ < std::min(info.boardQty(), kMaxBoards))
-                commandState_ = 41;
+                commandState_ = kStBoards;
             else
                 becomeIdle();
             break;
         }
-        case 91:
+        case kStLogSupportWait:
             if (!awaitAnswer()) return;
-            logSupported_ = answer()[3] == kStatusYes;
+            logSupported_ = answer()[wire::kStatus] == kStatusYes;
             if (logSupported_)
-                commandState_ = 92;
+                commandState_ = kStLogRange;
             else
                 becomeIdle();
             break;
-        case 93: {
+        case kStLogRangeWait: {
             if (!awaitAnswer()) return;
             LogRange r;
             parseLogRangeAnswer(answer(), answerLength(), r);
             logStartNo_ = r.startNo;
             logQty_ = r.qty;
-            commandState_ = 94;
+            commandState_ = kStLogRangeDone;
             break;
         }
         default:
@@ -397,9 +512,9 @@ void MachineProtocol::startupCommand() {
 void MachineProtocol::logCheck(bool duringJob) {
     if (duringJob)
         machineInfo_.set_Machine_LOG_nextNewNo(
-            static_cast<std::int32_t>(readLe32(&statusCopy_[24])));
-    const std::uint32_t startNo = readLe32(&statusCopy_[20]);
-    const std::uint32_t qty = readLe32(&statusCopy_[24]);
+            static_cast<std::int32_t>(readLe32(&statusCopy_[wire::status::kLogQty])));
+    const std::uint32_t startNo = readLe32(&statusCopy_[wire::status::kLogStartNo]);
+    const std::uint32_t qty = readLe32(&statusCopy_[wire::status::kLogQty]);
     if (qty == 0) return;
     lastMachineLogNo_ = startNo + qty - 1;
     const auto stored = static_cast<std::uint32_t>(machineInfo_.lastStoredLogNo());
@@ -409,75 +524,76 @@ void MachineProtocol::logCheck(bool duringJob) {
     nextLogNo_ = stored + 1;
     if (nextLogNo_ > lastMachineLogNo_ || nextLogNo_ < startNo) nextLogNo_ = startNo;
     logBatchLeft_ = duringJob ? 1 : std::min<std::uint32_t>(lastMachineLogNo_ - nextLogNo_ + 1, 10);
-    startState(100);
+    startState(kStLogRecord);
 }
 
 void MachineProtocol::pollDecision() {
     switch (pollStep_) {
-        case 0:
-            pollStep_ = 10;
+        case kPollBegin:
+            pollStep_ = kPollStatus;
             break;
-        case 10:
+        case kPollStatus:
             if (take(Request::Clock)) {
                 text(cformat("SET_MACHINE_CLOCK = [%s]", machineClock_.c_str()));
-                startState(80);
-                pollStep_ = 150;
+                startState(kStSetClock);
+                pollStep_ = kPollClockDone;
             } else {
-                startState(1000);
-                pollStep_ = 11;
+                startState(kStStatus);
+                pollStep_ = kPollTakeStatus;
             }
             break;
-        case 11:
-            statusBlock_ = padded<kMachineStatusSize>(answer() + 4, answerLength() - 4);
+        case kPollTakeStatus:
+            statusBlock_ = padded<kMachineStatusSize>(answer() + wire::status::kBlock,
+                                                      answerLength() - wire::kAnswerHeadSize);
             event(kEventStatus, 0, statusBlock_.data());
-            pollStep_ = jobCode_ != 0 ? 60 : 20;
+            pollStep_ = jobCode_ != kJobIdle ? kPollJobRequests : kPollIdleRequests;
             break;
-        case 20:
-            pollStep_ = logSupported_ ? 40 : 10;
+        case kPollIdleRequests:
+            pollStep_ = logSupported_ ? kPollLogBatch : kPollStatus;
             if (take(Request::Nickname))
-                startState(60);
+                startState(kStChangeNickname);
             else if (take(Request::Copy))
-                startState(220);
+                startState(kStCopy);
             else if (take(Request::Compare))
-                startState(230);
+                startState(kStCompare);
             else if (take(Request::CopyCompare))
-                startState(240);
+                startState(kStCopyCompare);
             else if (take(Request::GetId))
-                startState(250);
+                startState(kStGetId);
             else
                 break;
-            pollStep_ = 10;
+            pollStep_ = kPollStatus;
             break;
-        case 40:
+        case kPollLogBatch:
             logCheck(false);
-            pollStep_ = 10;
+            pollStep_ = kPollStatus;
             break;
-        case 60:
+        case kPollJobRequests:
             if (take(Request::Finish))
-                startState(270);
+                startState(kStFinish);
             else if (take(Request::NextRun))
-                startState(260);
+                startState(kStNextRun);
             else if (take(Request::Stop))
-                startState(280);
-            else if (jobStage_ == 1)
-                startState(1200);
-            else if (jobStage_ == 3 || jobStage_ == 14)
-                startState(1220);
-            else if (jobStage_ != 4)
-                startState(1210);
-            pollStep_ = 61;
+                startState(kStStop);
+            else if (jobStage_ == kStageDetect)
+                startState(kStFirstDevice);
+            else if (jobStage_ == kStageCompare || jobStage_ == kStageCompareDone)
+                startState(kStDeviceStatusBegin);
+            else if (jobStage_ != kStageEnd)
+                startState(kStDeviceInfoBegin);
+            pollStep_ = kPollAfterJobRead;
             break;
-        case 61:
-            pollStep_ = logSupported_ ? 62 : 10;
+        case kPollAfterJobRead:
+            pollStep_ = logSupported_ ? kPollLogDuringJob : kPollStatus;
             break;
-        case 62:
+        case kPollLogDuringJob:
             logCheck(true);
-            pollStep_ = 10;
+            pollStep_ = kPollStatus;
             break;
-        case 150:
+        case kPollClockDone:
             text(cformat("SET_MACHINE_CLOCK = [%s] Finish !", machineClock_.c_str()));
+            pollStep_ = kPollStatus;
             event(kEventClockSet, 0, nullptr);
-            pollStep_ = 10;
             break;
         default:
             break;
@@ -487,7 +603,7 @@ void MachineProtocol::pollDecision() {
 void MachineProtocol::deviceRead(std::uint8_t code, int recordSize) {
     recordSize_ = recordSize;
     const int maxDevices = machineInfo_.maxDeviceQty();
-    count_ = std::clamp(maxDevices - boardIndex_, 0, kDeviceBytesPerRead / recordSize);
+    count_ = std::clamp(maxDevices - boardIndex_, 0, wire::device::kMaxRecordBytes / recordSize);
     send(code == kCmdDeviceInfo ? commands::deviceInfo(boardIndex_ + 1, count_)
                                 : commands::deviceStatus(boardIndex_ + 1, count_));
 }
@@ -495,135 +611,154 @@ void MachineProtocol::deviceRead(std::uint8_t code, int recordSize) {
 void MachineProtocol::deviceAnswer(int kind) {
     const DeviceBlockEvent e =
         parseDeviceAnswer(answer(), answerLength(), kind, boardIndex_, count_);
-    event(kind == 0 ? kEventDeviceInfo : kEventDeviceStatus, 0, &e);
     boardIndex_ += count_;
+    event(kind == 0 ? kEventDeviceInfo : kEventDeviceStatus, 0, &e);
 }
+
+namespace {
+// The job request each "R" state sends, by state (220, 230, ... 280).
+JobRequest jobRequestOf(int state) {
+    static constexpr JobRequest kRequests[] = {
+        JobRequest::Copy,    JobRequest::Compare, JobRequest::CopyCompare, JobRequest::GetId,
+        JobRequest::NextRun, JobRequest::Finish,  JobRequest::Stop};
+    return kRequests[(state - MachineProtocol::kStCopy) / 10];
+}
+}  // namespace
 
 void MachineProtocol::pollCommand() {
     switch (commandState_) {
-        case 60:
+        case kStChangeNickname:
             send(commands::machineData(kW_ChangeNickname));
-            commandState_ = 61;
+            commandState_ = kStChangeNicknameWait;
             break;
-        case 61:
-        case 81:
+        case kStChangeNicknameWait:
+        case kStSetClockWait:
             if (!awaitAnswer()) return;
-            if (answer()[3] == kStatusGoAhead)
+            if (answer()[wire::kStatus] == kStatusGoAhead)
                 commandState_ += 1;
             else
                 becomeIdle();
             break;
-        case 62: {
+        case kStNicknameBlock: {
             std::uint8_t block[4 + kNicknameBlockData];
             const int n = buildDataBlock(nickNameToSet_.data(), kNicknameBlockData, block);
-            channel_.sendBlock(block, n);
-            commandState_ = 63;
+            sendBlock(block, n);
+            commandState_ = kStNicknameBlockWait;
             break;
         }
-        case 80:
+        case kStSetClock:
             send(commands::machineData(kW_SetClock));
-            commandState_ = 81;
+            commandState_ = kStSetClockWait;
             break;
-        case 82: {
+        case kStClockBlock: {
             std::uint8_t block[4 + kClockTextSize];
             const int n = buildDataBlock(
                 reinterpret_cast<const std::uint8_t*>(machineClock_.data()), kClockTextSize, block);
-            channel_.sendBlock(block, n);
-            commandState_ = 83;
+            sendBlock(block, n);
+            commandState_ = kStClockBlockWait;
             break;
         }
-        case 63:
-        case 83:
-        case 1001:
+        case kStNicknameBlockWait:
+        case kStClockBlockWait:
+        case kStStatusWait:
             if (!awaitAnswer()) return;
             becomeIdle();
             break;
-        case 100:
+        case kStLogRecord:
             send(commands::logRecord(nextLogNo_));
-            commandState_ = 101;
+            commandState_ = kStLogRecordWait;
             break;
-        case 101: {
-            if (!awaitAnswer()) return;
-            const std::uint8_t type = machineInfo_.deviceType();
-            if ((type == '3' || type == '5') && onLogRecord_)
-                onLogRecord_(static_cast<int>(kLogRecordSize), answer() + 4);
+        case kStLogRecordWait: {
+            if (!channel_.receiveAnswer()) return;
+            const std::uint32_t asked = nextLogNo_;
+            const bool isRecord = answerLength() == wire::logRecord::kAnswerSize &&
+                                  readBe32(answer() + wire::logRecord::kRecord) == asked;
+            if (!isRecord) {
+                // A well-framed answer that is not the record asked for: the machine refuses
+                // it (it no longer holds it) or answers something else. Nothing is stored;
+                // the next log check works from a fresh status block.
+                text(errorTimePrefix(clock_.localTime()) +
+                     cformat(" [LOG No.%u not served] length=%d, log batch ended\r\n", asked,
+                             answerLength()));
+                becomeIdle();
+                break;
+            }
+            setAside_ = 0;
             ++nextLogNo_;
             --logBatchLeft_;
             if (logBatchLeft_ == 0)
                 becomeIdle();
             else
-                commandState_ = 100;
+                commandState_ = kStLogRecord;
+            const std::uint8_t type = machineInfo_.deviceType();
+            if (isServedKind(type) && onLogRecord_)
+                onLogRecord_(static_cast<int>(kLogRecordSize), answer() + wire::logRecord::kRecord);
             break;
         }
-        case 220:
-        case 230:
-        case 240:
-        case 250:
-        case 260:
-        case 270:
-        case 280: {
-            static constexpr JobRequest kRequests[] = {JobRequest::Copy,        JobRequest::Compare,
-                                                       JobRequest::CopyCompare, JobRequest::GetId,
-                                                       JobRequest::NextRun,     JobRequest::Finish,
-                                                       JobRequest::Stop};
-            send(commands::jobRequest(kRequests[(commandState_ - 220) / 10]));
+        case kStCopy:
+        case kStCompare:
+        case kStCopyCompare:
+        case kStGetId:
+        case kStNextRun:
+        case kStFinish:
+        case kStStop:
+            send(commands::jobRequest(jobRequestOf(commandState_)));
             commandState_ += 1;
             break;
-        }
-        case 221:
-        case 231:
-        case 241:
-        case 251:
-        case 261:
-        case 271:
-        case 281:
+        case kStCopyWait:
+        case kStCompareWait:
+        case kStCopyCompareWait:
+        case kStGetIdWait:
+        case kStNextRunWait:
+        case kStFinishWait:
+        case kStStopWait:
             if (!awaitAnswer()) return;
-            event(kEventJobAnswer, answerLength(), answer());
             becomeIdle();
+            event(kEventJobAnswer, answerLength(), answer());
             break;
-        case 1000:
+        case kStStatus:
             send(commands::status());
-            commandState_ = 1001;
+            commandState_ = kStStatusWait;
             break;
-        case 1200:
+        case kStFirstDevice:
             boardIndex_ = 0;
             recordSize_ = kDeviceInfoRecordSize;
             count_ = 1;
             send(commands::deviceInfo(1, 1));
-            commandState_ = 1201;
+            commandState_ = kStFirstDeviceWait;
             break;
-        case 1201:
+        case kStFirstDeviceWait:
             if (!awaitAnswer()) return;
+            becomeIdle();
             deviceAnswer(0);
             event(kEventDevicePass, 0, nullptr);
-            becomeIdle();
             break;
-        case 1210:
-        case 1220:
+        case kStDeviceInfoBegin:
+        case kStDeviceStatusBegin:
             boardIndex_ = 0;
             commandState_ += 1;
             break;
-        case 1211:
+        case kStDeviceInfo:
             deviceRead(kCmdDeviceInfo, kDeviceInfoRecordSize);
-            commandState_ = 1212;
+            commandState_ = kStDeviceInfoWait;
             break;
-        case 1221:
+        case kStDeviceStatus:
             deviceRead(kCmdDeviceStatus, kDeviceStatusRecordSize);
-            commandState_ = 1222;
+            commandState_ = kStDeviceStatusWait;
             break;
-        case 1212:
-        case 1222:
+        case kStDeviceInfoWait:
+        case kStDeviceStatusWait:
             if (!awaitAnswer()) return;
-            deviceAnswer(commandState_ == 1212 ? 0 : 1);
             commandState_ += 1;
+            deviceAnswer(commandState_ == kStDeviceInfoNext ? 0 : 1);
             break;
-        case 1213:
-        case 1223:
+        case kStDeviceInfoNext:
+        case kStDeviceStatusNext:
             if (boardIndex_ < machineInfo_.maxDeviceQty()) {
                 commandState_ -= 2;
             } else {
-                event(kEventDevicePass, 0, nullptr);
                 becomeIdle();
+                event(kEventDevicePass, 0, nullptr);
             }
             break;
         default:

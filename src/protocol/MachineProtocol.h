@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/Clock.h"
 #include "protocol/Commands.h"
 #include "protocol/FrameChannel.h"
 #include "protocol/MachineInfo.h"
+#include "protocol/MachineRequests.h"
 
 namespace mx40d {
 
@@ -19,7 +21,7 @@ namespace mx40d {
 //
 // Each `step` sends at most one frame or makes one read attempt and never waits. Events, texts
 // and log records are delivered synchronously from inside `step`.
-class MachineProtocol {
+class MachineProtocol : public MachineRequests {
   public:
     // (event code, number, pointer); codes are the EngineEvent values of Commands.h.
     using EventSink = std::function<void(int code, int number, const void* pointer)>;
@@ -28,6 +30,97 @@ class MachineProtocol {
     using LogRecordSink = std::function<void(int size, const std::uint8_t* record)>;
 
     enum Phase : int { kStartUp = 1, kPolling = 3 };
+
+    // Decision steps of the start-up phase (`pollStep` while the phase is 1).
+    enum StartupStep : int {
+        kSuSaveSecond = 0,
+        kSuWaitSecond = 1,
+        kSuAskInfo = 10,
+        kSuTakeInfo = 11,
+        kSuTakeMachineId = 12,
+        kSuTakeBoardSummary = 13,
+        kSuTakeBoards = 14,
+        kSuAskNickname = 15,
+        kSuTakeNickname = 16,
+        kSuAskLogSupport = 17,
+        kSuTakeLogRange = 18,
+        kSuAnnounce = 19,
+        kSuToPolling = 20,
+    };
+    // Decision steps of the polling phase.
+    enum PollStep : int {
+        kPollBegin = 0,
+        kPollStatus = 10,
+        kPollTakeStatus = 11,
+        kPollIdleRequests = 20,
+        kPollLogBatch = 40,
+        kPollJobRequests = 60,
+        kPollAfterJobRead = 61,
+        kPollLogDuringJob = 62,
+        kPollClockDone = 150,
+    };
+    // Command states of both phases; each "...Wait" state waits for its command's answer.
+    enum CommandState : int {
+        kStMachineInfo = 10,
+        kStMachineInfoWait = 11,
+        kStMachineId = 20,
+        kStMachineIdWait = 21,
+        kStBoardSummary = 30,
+        kStBoardSummaryWait = 31,
+        kStBoardsBegin = 40,
+        kStBoards = 41,
+        kStBoardsWait = 42,
+        kStNickname = 50,
+        kStNicknameWait = 51,
+        kStChangeNickname = 60,
+        kStChangeNicknameWait = 61,
+        kStNicknameBlock = 62,
+        kStNicknameBlockWait = 63,
+        kStSetClock = 80,
+        kStSetClockWait = 81,
+        kStClockBlock = 82,
+        kStClockBlockWait = 83,
+        kStLogSupport = 90,
+        kStLogSupportWait = 91,
+        kStLogRange = 92,
+        kStLogRangeWait = 93,
+        kStLogRangeDone = 94,
+        kStLogRangeDoneWait = 95,
+        kStLogRecord = 100,
+        kStLogRecordWait = 101,
+        kStCopy = 220,
+        kStCopyWait = 221,
+        kStCompare = 230,
+        kStCompareWait = 231,
+        kStCopyCompare = 240,
+        kStCopyCompareWait = 241,
+        kStGetId = 250,
+        kStGetIdWait = 251,
+        kStNextRun = 260,
+        kStNextRunWait = 261,
+        kStFinish = 270,
+        kStFinishWait = 271,
+        kStStop = 280,
+        kStStopWait = 281,
+        kStStatus = 1000,
+        kStStatusWait = 1001,
+        kStFirstDevice = 1200,
+        kStFirstDeviceWait = 1201,
+        kStDeviceInfoBegin = 1210,
+        kStDeviceInfo = 1211,
+        kStDeviceInfoWait = 1212,
+        kStDeviceInfoNext = 1213,
+        kStDeviceStatusBegin = 1220,
+        kStDeviceStatus = 1221,
+        kStDeviceStatusWait = 1222,
+        kStDeviceStatusNext = 1223,
+    };
+
+    // Answers set aside in a row before a command state gives up waiting on that command.
+    // A late answer to the command before, one repeated after a time-out and a duplicate can
+    // each come ahead of the real answer; a machine that has answered wrong three times in a
+    // row is not answering this command.
+    static constexpr int kMaxSetAside = 3;
 
     // Requests raised by the machine window and panel, taken by the polling phase.
     enum class Request : int {
@@ -57,16 +150,21 @@ class MachineProtocol {
     void step();
 
     // The nickname to send (the first 56 bytes go out); raises the nickname request.
-    void setNickname(const std::string& text);
+    void setNickname(const std::string& text) override;
     // Takes the PC's local time as the clock text and raises the clock request.
     void requestClockSet();
-    void raise(Request r) { requests_[static_cast<int>(r)] = true; }
+    // Raises a request. Job and nickname requests belong to the machine connected when they
+    // were raised: a start-up that finds another machine on this engine drops them.
+    void raise(Request r);
     bool pending(Request r) const { return requests_[static_cast<int>(r)]; }
+    // MachineRequests, for the machine's panel and window.
+    void requestJob(JobRequest request) override;
 
     // Ends the log download after the record being delivered: the owner could not store it,
     // and the next log check starts again after the newest record stored.
     void endLogBatch() {
-        if (logBatchLeft_ > 1) logBatchLeft_ = 1;
+        logBatchLeft_ = 0;
+        if (!idle_ && commandState_ == kStLogRecord) becomeIdle();
     }
 
     void setJobCode(int value) { jobCode_ = value; }
@@ -95,6 +193,10 @@ class MachineProtocol {
     const BoardInfo& board(int i) const { return boardList_[static_cast<std::size_t>(i)]; }
     const MachineInfo& machineInfo() const { return machineInfo_; }
     const FrameChannel& channel() const { return channel_; }
+    // Answers set aside in a row on the command in flight.
+    int setAsideCount() const { return setAside_; }
+    // The machine ID the last start-up read (kept across stop and start).
+    const std::string& connectedMachineId() const { return connectedId_; }
 
   private:
     void startupDecision();
@@ -109,10 +211,20 @@ class MachineProtocol {
     bool take(Request r);
 
     void send(const Command& c);
-    // One receive attempt: true when a valid answer that fits the command sent lies in the
-    // data buffer. An answer that does not fit is set aside with one text and the wait goes on.
+    void sendBlock(const std::uint8_t* block, int size);
+    // One receive attempt: true when a valid answer that fits the command state lies in the
+    // data buffer. An answer that does not fit is set aside with one text and the wait goes
+    // on; the kMaxSetAside-th in a row gives up (see giveUp).
     bool awaitAnswer();
     bool answerFits(std::string& why) const;
+    // Keeps the answer just taken (and its command), to know its repeat.
+    void rememberAnswer();
+    // The waiting state gives up on its command: in polling the sequence ends and the cycle
+    // starts again at the status poll; in start-up, which cannot go on without the answer,
+    // the command is sent again, as after a time-out.
+    void giveUp();
+    // Start-up read the machine ID: requests raised for another machine are dropped.
+    void checkRequestOwner(const std::string& id);
     const std::uint8_t* answer() const { return channel_.dataBuffer(); }
     int answerLength() const { return channel_.answerLength(); }
 
@@ -154,6 +266,11 @@ class MachineProtocol {
     int startupWaitSecond_ = 0;
     int jobCode_ = 0;
     int jobStage_ = 0;
+    int setAside_ = 0;
+    std::vector<std::uint8_t> lastTaken_;     // the last "W" answer taken
+    std::vector<std::uint8_t> lastTakenCmd_;  // the command it answered
+    std::string connectedId_;                 // machine ID read by the last start-up
+    std::string requestOwner_;  // machine the pending job and nickname requests are for
 };
 
 }  // namespace mx40d

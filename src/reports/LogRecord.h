@@ -15,9 +15,6 @@
 // (the simulator builds records with them).
 namespace mx40d {
 
-inline constexpr std::uint8_t kDuplicatorKind = '3';
-inline constexpr std::uint8_t kEraserKind = '5';
-
 // Six-byte job start date as the machine's clock gives it (year counted from 2000).
 struct LogDate {
     std::uint8_t year = 0;  // year - 2000

@@ -26,10 +26,6 @@ std::string storedForm(const std::string& name) {
     return name.substr(0, 255);
 }
 
-bool servedKind(std::uint8_t kind) {
-    return kind == '3' || kind == '5';
-}
-
 }  // namespace
 
 MachineHub::MachineHub(const Clock& clock, UserNotice& notice, HidBackend& backend,
@@ -154,14 +150,16 @@ void MachineHub::registerAndScan() {
 }
 
 void MachineHub::onHotplug(const HotplugEvent& event) {
-    std::string name = event.path.substr(0, kMaxInterfaceName);
-    if (event.kind == HotplugEvent::Kind::Arrival) {
-        arrival(name);
-    } else if (timer2Busy_) {
-        // A controller is stepping further up the stack and may still use its link.
-        deferredRemovals_.push_back(std::move(name));
+    HotplugEvent e{event.kind, event.path.substr(0, kMaxInterfaceName)};
+    const bool arrives = e.kind == HotplugEvent::Kind::Arrival;
+    if (timer2Busy_ && (!arrives || !deferred_.empty())) {
+        // A controller is stepping further up the stack and may still use its link; a quick
+        // re-plug of the same machine is taken after its removal, not before.
+        deferred_.push_back(std::move(e));
+    } else if (arrives) {
+        arrival(e.path);
     } else {
-        removal(name);
+        removal(e.path);
     }
 }
 
@@ -250,8 +248,8 @@ bool MachineHub::identifySlot(int slot) {
         std::vector<std::uint8_t> reply(HidTransport::kAssemblySize);
         int length = 0;
         // The kind byte must lie inside the answer, ahead of its check value.
-        identified = exchange.waitReply(reply.data(), length, kIdentifyLimitMs) && length >= 41 &&
-                     servedKind(reply[38]);
+        identified = exchange.waitReply(reply.data(), length, kIdentifyLimitMs) &&
+                     length >= wire::info::kEnd && isServedKind(reply[wire::info::kDeviceType]);
         s.exchange = nullptr;
     }
     s.identifying = false;
@@ -298,10 +296,14 @@ void MachineHub::onTimer2() {
     for (auto& c : controllers_)
         c->step();
     timer2Busy_ = false;
-    std::vector<std::string> removals;
-    removals.swap(deferredRemovals_);
-    for (const std::string& name : removals)
-        removal(name);
+    std::vector<HotplugEvent> waiting;
+    waiting.swap(deferred_);
+    for (const HotplugEvent& e : waiting) {
+        if (e.kind == HotplugEvent::Kind::Arrival)
+            arrival(e.path);
+        else
+            removal(e.path);
+    }
 }
 
 // ---- machine table ----
@@ -336,7 +338,7 @@ void MachineHub::onMachineEvent(int controllerIndex, int event, int /*argument*/
 }
 
 void MachineHub::registerMachine(MachineController& c, MachineInfo& info) {
-    if (!servedKind(info.deviceType())) return;
+    if (!isServedKind(info.deviceType())) return;
     int index = -1;
     int row = -1;
     if (registry_.find(info, index)) {

@@ -136,7 +136,9 @@ class MachineHub {
     bool closed_ = false;
     bool timer1Busy_ = false;
     bool timer2Busy_ = false;
-    std::vector<std::string> deferredRemovals_;  // removals seen while controllers step
+    // Hot-plug events seen while controllers step, in order: a removal waits for the step to
+    // end, and an arrival seen behind a waiting removal waits behind it.
+    std::vector<HotplugEvent> deferred_;
     int clicks_ = 0;
     std::string clickText_;
     std::function<void(int)> onMachineBound_;

@@ -57,11 +57,11 @@ void putText(std::vector<std::uint8_t>& out, const std::string& s, std::size_t w
     std::memcpy(out.data() + at, s.data(), std::min(width, s.size()));
 }
 
-bool isCopyJob(std::uint8_t code) {
-    return code == 1 || code == 3 || code == 20;
+bool copiesData(std::uint8_t code) {
+    return code == kJobCopy || code == kJobCopyCompare || code == kJobCopy2;
 }
 bool isSecurityErase(std::uint8_t code) {
-    return code == 10 || code == 16 || code == 35;
+    return code == kJobSecurityErase || code == kJobSecurityErase2 || code == 35;
 }
 
 LogDate logDate(const LocalTime& t) {
@@ -160,7 +160,7 @@ SimMachine::SimMachine(const Clock& clock, SimMachineConfig config)
                 r.setWriteSpeed(static_cast<std::uint32_t>(config_.sectorsPerSecond));
                 r.set_power_on_hours(static_cast<std::uint32_t>(1000 + job));
                 r.set_power_cycle(static_cast<std::uint32_t>(100 + port));
-                if (port == 0 && isCopyJob(code)) {
+                if (port == 0 && copiesData(code)) {
                     r.setCrc64Low(static_cast<std::uint32_t>(splitMix(rng_)));
                     r.setCrc64High(static_cast<std::uint32_t>(splitMix(rng_)));
                 }
@@ -254,8 +254,10 @@ void SimMachine::takeMessage(const std::uint8_t* msg, std::size_t size, std::int
     std::uint8_t code = 0;
     const std::uint8_t* payload = nullptr;
     int n = 0;
+    int sub = -1;
     if (parseCommandFrame(msg, size, code, payload, n)) {
         ++counters_.commands;
+        if (code == kCmdMachineData && n > 0) sub = payload[0];
         answer = answerCommand(code, payload, n);
     } else if (size >= 4 && msg[0] == kAnswerStart && readBe16(msg + 1) == size && msg[3] == 0) {
         code = kAnswerStart;  // a data block; faults for it are injected under '#'
@@ -269,12 +271,13 @@ void SimMachine::takeMessage(const std::uint8_t* msg, std::size_t size, std::int
         ++counters_.rejected;
         return;
     }
-    queueAnswer(std::move(answer), code, arrivedNs);
+    queueAnswer(std::move(answer), code, sub, arrivedNs);
 }
 
-bool SimMachine::drawFault(int commandCode, Fault& fault) {
+bool SimMachine::drawFault(int commandCode, int subCode, Fault& fault) {
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-        if (it->command == kAnyCommand || it->command == commandCode) {
+        if ((it->command == kAnyCommand || it->command == commandCode) &&
+            (it->sub < 0 || it->sub == subCode)) {
             fault = *it;
             faults_.erase(it);
             return true;
@@ -296,13 +299,14 @@ bool SimMachine::drawFault(int commandCode, Fault& fault) {
     return false;
 }
 
-void SimMachine::queueAnswer(std::vector<std::uint8_t> frame, std::uint8_t commandCode,
+void SimMachine::queueAnswer(std::vector<std::uint8_t> frame, std::uint8_t commandCode, int subCode,
                              std::int64_t arrivedNs) {
     std::int64_t ready = arrivedNs + config_.answerLatencyUs * 1000;
     std::int64_t gapNs = 0;
     int copies = 1;
+    bool runt = false;
     Fault fault{};
-    if (drawFault(commandCode, fault)) {
+    if (drawFault(commandCode, subCode, fault)) {
         ++counters_.faults;
         switch (fault.kind) {
             case FaultKind::NoAnswer:
@@ -329,7 +333,21 @@ void SimMachine::queueAnswer(std::vector<std::uint8_t> frame, std::uint8_t comma
             case FaultKind::DuplicateAnswer:
                 copies = 2;
                 break;
+            case FaultKind::RuntAnswer:
+                runt = true;
+                break;
         }
+    }
+    if (runt && out_.size() < kMaxQueuedReports) {
+        OutReport r{};
+        r.bytes[1] = kMachineReportKind;
+        r.bytes[2] = 1;
+        r.bytes[3] = 1;
+        r.bytes[4] = 3;
+        r.bytes[5] = kAnswerStart;
+        r.dueNs = std::max(ready, outFreeNs_) + perReportNs_;
+        outFreeNs_ = r.dueNs;
+        out_.push_back(r);
     }
     ++counters_.answers;
     const int reports = static_cast<int>(frame.size()) / kPayloadPerReport + 1;
@@ -363,8 +381,14 @@ std::vector<std::uint8_t> SimMachine::answerTo(const std::uint8_t* msg, std::siz
     return answerCommand(code, payload, n);
 }
 
-void SimMachine::injectFault(int commandCode, FaultKind kind, std::int64_t param) {
-    faults_.push_back({commandCode, kind, param});
+void SimMachine::injectFault(int commandCode, FaultKind kind, std::int64_t param, int subCode) {
+    faults_.push_back({commandCode, kind, param, subCode});
+}
+
+void SimMachine::refuseLogRecord(std::uint32_t number, bool refuse) {
+    const auto it = std::find(refused_.begin(), refused_.end(), number);
+    if (refuse && it == refused_.end()) refused_.push_back(number);
+    if (!refuse && it != refused_.end()) refused_.erase(it);
 }
 
 // ---------------------------------------------------------------- commands
@@ -384,15 +408,19 @@ std::vector<std::uint8_t> SimMachine::frame(std::uint8_t code, std::uint8_t stat
 }
 
 std::vector<std::uint8_t> SimMachine::machineInfoPayload() const {
-    std::vector<std::uint8_t> p;
-    putText(p, config_.model, 20);     // 4..23
-    putText(p, config_.firmware, 10);  // 24..33
-    p.resize(p.size() + 4, 0);
-    writeBe16(p.data() + 30, config_.bufferSize);                         // 34
-    writeBe16(p.data() + 32, static_cast<std::uint16_t>(config_.ports));  // 36
-    p.push_back(config_.kind);                                            // 38
-    p.push_back(config_.layoutKind);                                      // 39
-    p.push_back(static_cast<std::uint8_t>(config_.featureBits));          // 40
+    // The payload starts at the answer's offset 4; every field is placed by its answer offset.
+    using namespace wire::info;
+    constexpr std::size_t at = wire::kPayload;
+    std::vector<std::uint8_t> p(kEnd - at, 0);
+    std::memcpy(p.data() + kModelName - at, config_.model.data(),
+                std::min(config_.model.size(), kModelNameSize));
+    std::memcpy(p.data() + kVersion - at, config_.firmware.data(),
+                std::min(config_.firmware.size(), kVersionSize));
+    writeBe16(p.data() + kBufferSize - at, config_.bufferSize);
+    writeBe16(p.data() + kPortCount - at, static_cast<std::uint16_t>(config_.ports));
+    p[kDeviceType - at] = config_.kind;
+    p[kLayoutKind - at] = config_.layoutKind;
+    p[kFeatureBits - at] = static_cast<std::uint8_t>(config_.featureBits);
     return p;
 }
 
@@ -417,8 +445,10 @@ std::vector<std::uint8_t> SimMachine::answerCommand(std::uint8_t code, const std
         }
         case kCmdLogRecord: {
             if (n != 4) return {};
-            const LogRecord* r = logRecord(readBe32(payload));
-            if (!r) return frame(code, kStatusRefused, nullptr, 0);
+            const std::uint32_t number = readBe32(payload);
+            const LogRecord* r = logRecord(number);
+            if (!r || std::find(refused_.begin(), refused_.end(), number) != refused_.end())
+                return frame(code, kStatusRefused, nullptr, 0);
             ++counters_.logRecordsSent;
             return frame(code, 0, r->data(), kLogRecordSize);
         }
@@ -450,12 +480,16 @@ std::vector<std::uint8_t> SimMachine::machineData(const std::uint8_t* payload, i
             p.assign(config_.machineId.begin(), config_.machineId.end());
             p.push_back(0);
             break;
-        case kW_BoardSummary:
-            p.resize(5);
-            writeLe16(p.data(), static_cast<std::uint16_t>(boards_.size()));
-            writeLe16(p.data() + 2, static_cast<std::uint16_t>(config_.portsPerBoard));
-            p[4] = static_cast<std::uint8_t>(config_.portsPerRow);
+        case kW_BoardSummary: {
+            using namespace wire::boardSummary;
+            constexpr std::size_t at = wire::kPayload;
+            p.resize(kAnswerSize - at);
+            writeLe16(p.data() + kBoardQty - at, static_cast<std::uint16_t>(boards_.size()));
+            writeLe16(p.data() + kPortsPerBoard - at,
+                      static_cast<std::uint16_t>(config_.portsPerBoard));
+            p[kPortsPerRow - at] = static_cast<std::uint8_t>(config_.portsPerRow);
             break;
+        }
         case kW_Boards: {
             const std::size_t first = static_cast<std::size_t>(payload[1] | (payload[2] << 8));
             const std::size_t count = payload[3];
@@ -464,9 +498,9 @@ std::vector<std::uint8_t> SimMachine::machineData(const std::uint8_t* payload, i
                 st = kStatusRefused;
                 break;
             }
-            p.resize(count * 40);
+            p.resize(count * wire::board::kRecordSize);
             for (std::size_t i = 0; i < count; ++i)
-                boards_[first - 1 + i].toWire(p.data() + i * 40);
+                boards_[first - 1 + i].toWire(p.data() + i * wire::board::kRecordSize);
             break;
         }
         case kW_Nickname:
@@ -481,11 +515,14 @@ std::vector<std::uint8_t> SimMachine::machineData(const std::uint8_t* payload, i
         case kW_LogSupport:
             st = config_.keepsLog ? kStatusYes : kStatusRefused;
             break;
-        case kW_LogRange:
-            p.resize(8);
-            writeBe32(p.data(), logStart_);
-            writeBe32(p.data() + 4, static_cast<std::uint32_t>(log_.size()));
+        case kW_LogRange: {
+            using namespace wire::logRange;
+            constexpr std::size_t at = wire::kPayload;
+            p.resize(kAnswerSize - at);
+            writeBe32(p.data() + kStartNo - at, logStart_);
+            writeBe32(p.data() + kQty - at, static_cast<std::uint32_t>(log_.size()));
             break;
+        }
         case kW_LogRangeDone:
             break;
         default:
@@ -559,26 +596,26 @@ std::vector<std::uint8_t> SimMachine::deviceRecords(std::uint8_t code, const std
 
 std::uint8_t SimMachine::jobRequest(std::uint8_t request) {
     bool ok = false;
-    switch (request) {
-        case '1':
-            ok = startJob(1);
+    switch (static_cast<JobRequest>(request)) {
+        case JobRequest::Copy:
+            ok = startJob(kJobCopy);
             break;
-        case '2':
-            ok = startJob(2);
+        case JobRequest::Compare:
+            ok = startJob(kJobCompare);
             break;
-        case '3':
-            ok = startJob(3);
+        case JobRequest::CopyCompare:
+            ok = startJob(kJobCopyCompare);
             break;
-        case '6':
-            ok = startJob(26);
+        case JobRequest::GetId:
+            ok = startJob(kJobGetId);
             break;
-        case 'A':
+        case JobRequest::Finish:
             ok = finishJob();
             break;
-        case 'B':
+        case JobRequest::NextRun:
             ok = nextRun();
             break;
-        case 'C':
+        case JobRequest::Stop:
             ok = stopJob();
             break;
         default:
@@ -597,7 +634,7 @@ MachineStatus SimMachine::status() {
     service();
     MachineStatus s;
     // "GET ID" has no separate detection: identifying the drives is its working stage.
-    s.setJob(jobCode_, jobCode_ == 26 && stage_ == kStageDetect
+    s.setJob(jobCode_, jobCode_ == kJobGetId && stage_ == kStageDetect
                            ? static_cast<std::uint8_t>(kStageCopy)
                            : stage_);
     std::uint32_t taking = 0, passed = 0, failed = 0;
@@ -747,7 +784,8 @@ void SimMachine::beginRun() {
     runStartMs_ = now;
     runStartTime_ = machineClock();
     copyTotal_ = 0;
-    if ((isCopyJob(jobCode_) || jobCode_ == 2) && !ports_.empty() && ports_[0].drive.present)
+    if ((copiesData(jobCode_) || jobCode_ == kJobCompare) && !ports_.empty() &&
+        ports_[0].drive.present)
         copyTotal_ = ports_[0].drive.sectorCount;
     for (Port& p : ports_) {
         p.takesPart = p.drive.present;
@@ -822,15 +860,15 @@ void SimMachine::advanceTo(std::int64_t ms) {
             if (ms < end) return;
             for (Port& p : ports_)
                 if (p.takesPart) p.state = kPortReady;
-            if (jobCode_ == 26) {
+            if (jobCode_ == kJobGetId) {
                 endRun(end, false);
-            } else if ((isCopyJob(jobCode_) || jobCode_ == 2) && copyTotal_ == 0) {
+            } else if ((copiesData(jobCode_) || jobCode_ == kJobCompare) && copyTotal_ == 0) {
                 // No source drive: nothing can be copied or compared.
                 for (Port& p : ports_)
                     if (p.takesPart) p.failing = p.failed = true;
                 endRun(end, false);
             } else {
-                enterPhase(jobCode_ == 2 ? kStageCompare : kStageCopy, end);
+                enterPhase(jobCode_ == kJobCompare ? kStageCompare : kStageCopy, end);
             }
             continue;
         }
@@ -841,7 +879,7 @@ void SimMachine::advanceTo(std::int64_t ms) {
             if (ms < end) return;
             for (Port& p : ports_)
                 if (p.takesPart && p.failing && p.stopAt < p.work) p.failed = true;
-            if (jobCode_ == 3 && stage_ == kStageCopy)
+            if (jobCode_ == kJobCopyCompare && stage_ == kStageCopy)
                 enterPhase(kStageCompare, end);
             else
                 endRun(end, false);
@@ -907,11 +945,11 @@ void SimMachine::writeLog(std::int64_t atMs) {
             r.setJobCapacity(covered);
             r.setDataSize(covered);
             const auto speed = static_cast<std::uint32_t>(config_.sectorsPerSecond);
-            r.setReadSpeed(jobCode_ == 26 ? 0 : speed);
-            r.setWriteSpeed(isCopyJob(jobCode_) && i != 0 ? speed : 0);
+            r.setReadSpeed(jobCode_ == kJobGetId ? 0 : speed);
+            r.setWriteSpeed(copiesData(jobCode_) && i != 0 ? speed : 0);
             r.set_power_on_hours(p.drive.powerOnHours);
             r.set_power_cycle(p.drive.powerCycles);
-            if (i == 0 && isCopyJob(jobCode_)) {
+            if (i == 0 && copiesData(jobCode_)) {
                 r.setCrc64Low(static_cast<std::uint32_t>(crcSeed));
                 r.setCrc64High(static_cast<std::uint32_t>(crcSeed >> 32));
             }

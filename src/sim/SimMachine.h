@@ -105,8 +105,10 @@ enum class FaultKind : int {
     // The machine goes away once the command is in (it has taken effect); no answer. The
     // backend reports the removal and every open handle fails from then on.
     UnplugMidCommand = 7,
+    // A message of three bytes comes just ahead of the answer (never drawn at random).
+    RuntAnswer = 8,
 };
-constexpr int kFaultKindCount = 8;
+constexpr int kFaultKindCount = 9;
 // Matches any command code in injectFault().
 constexpr int kAnyCommand = -1;
 
@@ -123,14 +125,8 @@ enum PortState : std::uint8_t {
     kPortSecurityErase = 8,
 };
 
-// Stages the machine reports in status byte 3.
-enum MachineStage : std::uint8_t {
-    kStageIdle = 0,
-    kStageDetect = 1,   // drives power up and are identified ("GET ID" reports it as 2)
-    kStageCopy = 2,     // copy, scan or erase passes
-    kStageCompare = 3,  // compare pass
-    kStageEnd = 4,      // the run is over; waiting for "Finish" or "Next RUN"
-};
+// The stages the machine reports in status byte 3 are JobStage (protocol/WireLayout.h); a
+// "GET ID" job reports its detection stage as kStageCopy.
 
 class SimMachine {
   public:
@@ -202,7 +198,12 @@ class SimMachine {
     // LateAnswer or the gap of SplitAnswer in ms; 0 takes the default. The answer to a data
     // block (nickname or clock) takes faults injected under '#' (or kAnyCommand). A command
     // that gets no answer anyway (malformed) leaves the faults waiting.
-    void injectFault(int commandCode, FaultKind kind, std::int64_t param = 0);
+    // `subCode` narrows a fault for "W" to one of its sub-codes (its first payload byte);
+    // -1 matches every "W".
+    void injectFault(int commandCode, FaultKind kind, std::int64_t param = 0, int subCode = -1);
+    // While set, a request for this log record is refused (status 1, no record) as for a
+    // record the machine does not hold.
+    void refuseLogRecord(std::uint32_t number, bool refuse);
     std::size_t pendingFaults() const { return faults_.size(); }
 
     // ---- Counters ----
@@ -240,6 +241,7 @@ class SimMachine {
         int command;
         FaultKind kind;
         std::int64_t param;
+        int sub = -1;
     };
     struct OutReport {
         std::int64_t dueNs;
@@ -249,9 +251,9 @@ class SimMachine {
     // Link.
     std::int64_t nowNs() const { return clock_.nowMs() * 1000000; }
     void takeMessage(const std::uint8_t* msg, std::size_t size, std::int64_t arrivedNs);
-    void queueAnswer(std::vector<std::uint8_t> frame, std::uint8_t commandCode,
+    void queueAnswer(std::vector<std::uint8_t> frame, std::uint8_t commandCode, int subCode,
                      std::int64_t arrivedNs);
-    bool drawFault(int commandCode, Fault& fault);
+    bool drawFault(int commandCode, int subCode, Fault& fault);
 
     // Commands.
     std::vector<std::uint8_t> answerCommand(std::uint8_t code, const std::uint8_t* payload, int n);
@@ -294,6 +296,7 @@ class SimMachine {
     std::uint8_t blockExpected_ = 0;
 
     std::deque<Fault> faults_;
+    std::vector<std::uint32_t> refused_;
     std::uint64_t rng_;
     std::uint64_t faultRng_;
     Counters counters_;

@@ -146,7 +146,7 @@ TEST_F(EndToEnd, CopyRunTracksItsStagesAndRequestsWaitForTheirTurn) {
     // Copy and Compare together while idle: Copy goes now; Compare waits while the job runs.
     engine.raise(MachineProtocol::Request::Copy);
     engine.raise(MachineProtocol::Request::Compare);
-    ASSERT_TRUE(rig.runUntil([&] { return rig.machine->stage() == sim::kStageEnd; }));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.machine->stage() == kStageEnd; }));
     ASSERT_TRUE(rig.runUntil([&] { return rig.controller.jobStage() == 4; }));
     ASSERT_TRUE(allStored(rig));
     rig.runFor(2000);
@@ -182,7 +182,7 @@ TEST_F(EndToEnd, CopyRunTracksItsStagesAndRequestsWaitForTheirTurn) {
     ASSERT_LT(indexOf(names, "RA"), indexOf(names, "R2"));
 
     // STOP raised while idle waits for a job, then ends it.
-    ASSERT_TRUE(rig.runUntil([&] { return rig.machine->stage() == sim::kStageEnd; }));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.machine->stage() == kStageEnd; }));
     engine.raise(MachineProtocol::Request::Finish);
     ASSERT_TRUE(rig.runUntil([&] { return rig.machine->jobCode() == 0; }));
     rig.runFor(1000);
@@ -193,7 +193,7 @@ TEST_F(EndToEnd, CopyRunTracksItsStagesAndRequestsWaitForTheirTurn) {
     rig.runFor(3000);
     EXPECT_EQ(indexOf(rig.names(stopFrom), "RC"), rig.names(stopFrom).size());
     ASSERT_TRUE(rig.machine->startJob(1));
-    ASSERT_TRUE(rig.runUntil([&] { return rig.machine->stage() == sim::kStageEnd; }, 3000));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.machine->stage() == kStageEnd; }, 3000));
     EXPECT_LT(indexOf(rig.names(stopFrom), "RC"), rig.names(stopFrom).size());
     ASSERT_TRUE(allStored(rig));
     EXPECT_TRUE(rig.databaseMatchesMachine(db()));

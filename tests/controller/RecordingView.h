@@ -9,6 +9,7 @@
 #include "base/UserNotice.h"
 #include "controller/MachineView.h"
 #include "machine_ui/JobControls.h"
+#include "protocol/MachineProtocol.h"
 
 namespace mx40d::testing {
 
@@ -25,14 +26,14 @@ class RecordingView : public MachineView {
         sheetOpen = false;
         panelBuilt = false;
     }
-    void buildPanel(const MachineInfo& info, MachineProtocol& engine,
+    void buildPanel(const MachineInfo& info, MachineRequests& requests,
                     const std::filesystem::path& logDatabasePath,
                     const std::filesystem::path& logDirectory) override {
         calls.push_back("buildPanel " + logDatabasePath.string());
         panelBuilt = true;
         shownJob = shownStage = -1;
         panelInfo = info;
-        this->engine = &engine;
+        this->engine = dynamic_cast<MachineProtocol*>(&requests);
         this->logDirectory = logDirectory;
         buttons.build(info.featureFlag(1) == 1, info.support_LogRecord() == 1);
     }

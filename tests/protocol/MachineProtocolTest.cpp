@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -399,7 +400,7 @@ TEST_F(Engine, NicknameBlockCarriesTheFirstFiftySixBytes) {
     EXPECT_EQ(std::count(block.begin() + 4, block.end(), 'n'), 56);
 }
 
-TEST_F(Engine, StaleLogRecordAnswerIsSetAsideWithoutRetry) {
+TEST_F(Engine, AnAnswerThatIsNotTheRecordAskedForEndsTheBatch) {
     machine.logQty = 3;
     ASSERT_TRUE(startUp());
     markStartUpDone();
@@ -409,34 +410,121 @@ TEST_F(Engine, StaleLogRecordAnswerIsSetAsideWithoutRetry) {
     machine.pending.push_back(machine.answerTo(machine.sent.back()));
     ASSERT_TRUE(runUntil([&] { return machine.sent.back()[3] == 0x80; }));
     ASSERT_EQ(machine.commandNames().back(), "L1");
-    // A late answer to an earlier request for record 7, then a status block: neither is
-    // record 1. Each is set aside with one text; nothing is sent again.
-    machine.pending.push_back(answerFrame(0, logRecord(7), CheckKind::Crc32));
-    machine.pending.push_back(machine.answerTo(Bytes{0x40, 0, 2, 'B', 0x84}));
-    const std::size_t sentBefore = machine.sent.size();
-    const std::size_t textsBefore = texts.size();
-    engine.step();
-    engine.step();
-    EXPECT_EQ(machine.sent.size(), sentBefore);
-    ASSERT_EQ(texts.size(), textsBefore + 2);
-    EXPECT_NE(texts[textsBefore].find("[Answer set aside] CMD: 40h 00h 06h 80h 00h 00h 00h 01h"),
-              std::string::npos);
-    EXPECT_NE(texts[textsBefore].find("log record No.7 while waiting for No.1"), std::string::npos);
-    EXPECT_NE(texts[textsBefore + 1].find("length=36, expected 264"), std::string::npos)
-        << texts[textsBefore + 1];
-    EXPECT_EQ(machine.keepWaitingCalls, 2);
-    EXPECT_TRUE(records.empty());
-    // The time-out still runs from the last send.
-    clock.advance(5999 - (clock.nowMs() - engine.channel().sendTime()));
-    engine.step();
-    EXPECT_EQ(machine.sent.size(), sentBefore);
-    clock.advance(1);
-    engine.step();
-    EXPECT_EQ(machine.sent.size(), sentBefore + 1);
-    EXPECT_EQ(machine.commandNames().back(), "L1");
+    // Well-framed answers that are not record 1: a refusal (status 1, no record), a late
+    // record 7, a status block. Each ends the batch at once with one text; nothing is
+    // stored, nothing is sent again, and the cycle goes on with its status poll.
+    for (const Bytes& wrong :
+         {answerFrame(1, {}, CheckKind::Crc32), answerFrame(0, logRecord(7), CheckKind::Crc32),
+          machine.answerTo(Bytes{0x40, 0, 2, 'B', 0x84})}) {
+        machine.pending.push_back(wrong);
+        const std::size_t textsBefore = texts.size();
+        engine.step();
+        ASSERT_EQ(texts.size(), textsBefore + 1);
+        EXPECT_NE(texts.back().find("[LOG No.1 not served]"), std::string::npos) << texts.back();
+        EXPECT_TRUE(records.empty());
+        EXPECT_EQ(info.lastStoredLogNo(), -1);
+        ASSERT_TRUE(runUntil([&] { return machine.sent.back()[3] == 'B'; }, 5));
+        machine.pending.push_back(machine.answerTo(machine.sent.back()));
+        ASSERT_TRUE(runUntil([&] { return machine.sent.back()[3] == 0x80; }, 5));
+        EXPECT_EQ(machine.commandNames().back(), "L1");  // still in range: asked again
+    }
     machine.pending.push_back(machine.answerTo(machine.sent.back()));
     engine.step();
     EXPECT_EQ(records, (std::vector<std::uint32_t>{1}));
+}
+
+TEST_F(Engine, ACommandStateGivesUpAfterThreeAnswersSetAsideInARow) {
+    ASSERT_TRUE(startUp());
+    machine.autoAnswer = false;
+    ASSERT_TRUE(runUntil([&] { return !machine.sent.empty() && machine.sent.back()[3] == 'B'; }));
+    const std::size_t polls = machine.sent.size();
+    // Three status answers of the wrong size: the poll gives up without passing anything up
+    // and the cycle starts again with the next poll, long before a time-out would.
+    Bytes shortStatus = answerFrame(0, Bytes(20, 0), CheckKind::Crc32);
+    const std::size_t eventsBefore = events.size();
+    for (int i = 0; i < MachineProtocol::kMaxSetAside; ++i) {
+        machine.pending.push_back(shortStatus);
+        engine.step();
+    }
+    EXPECT_EQ(machine.keepWaitingCalls, MachineProtocol::kMaxSetAside);
+    EXPECT_NE(texts.back().find("3 answers set aside in a row: sequence ended"), std::string::npos);
+    EXPECT_EQ(events.size(), eventsBefore);  // no event 41 from an answer that never came
+    engine.step();
+    engine.step();
+    ASSERT_EQ(machine.sent.size(), polls + 1);
+    EXPECT_EQ(machine.commandNames().back(), "B");
+}
+
+TEST_F(Engine, StartUpTakesAnswersOnlyAtTheLengthTheirCommandImplies) {
+    // Each start-up answer is preceded by the answer to the command before it (a late
+    // duplicate), and the board list by a board record too few: all are set aside, and the
+    // machine information comes out as the machine gave it.
+    machine.boardQty = 3;
+    machine.logQty = 4;
+    start();
+    machine.autoAnswer = false;
+    Bytes previous;  // the answer "A" needs no such guard: its CRC16 tells
+    std::size_t answered = 0;
+    for (int guard = 0; guard < 4000 && engine.phase() == MachineProtocol::kStartUp; ++guard) {
+        if (machine.sent.size() > answered) {
+            answered = machine.sent.size();
+            const Bytes real = machine.answerTo(machine.sent.back());
+            if (!previous.empty()) machine.pending.push_back(previous);
+            if (machine.sent.back()[3] == 'W' && machine.sent.back()[4] == kW_Boards) {
+                Bytes fewer(real.begin(), real.end() - 40);
+                writeBe16(fewer.data() + 1, static_cast<std::uint16_t>(fewer.size() - 3));
+                machine.pending.push_back(fewer);
+            }
+            machine.pending.push_back(real);
+            previous = real;
+        }
+        engine.step();
+        clock.advance(10);
+    }
+    ASSERT_EQ(engine.phase(), MachineProtocol::kPolling);
+    EXPECT_EQ(info.machineId(), "AB12");
+    EXPECT_EQ(info.boardQty(), 3);
+    EXPECT_EQ(info.portQty_per_board(), 6);
+    EXPECT_EQ(engine.boardCount(), 3);
+    EXPECT_EQ(info.nickName(), "Bench 1");
+    EXPECT_EQ(info.support_LogRecord(), 1);
+    EXPECT_EQ(info.Machine_LOG_nextNewNo(), 4);
+    // No command was sent twice: every wrong answer was set aside, none retried.
+    const Names names = machine.commandNames();
+    EXPECT_EQ(names, (Names{"A", "W1", "W2", "W3", "W4", "W20", "W22", "W21"}));
+}
+
+TEST_F(Engine, PendingRequestsServeOnlyTheMachineTheyWereRaisedFor) {
+    ASSERT_TRUE(startUp());
+    engine.stop();
+    // Pressed for machine AB12 while it was away.
+    engine.requestJob(JobRequest::Copy);
+    engine.setNickname("Bay 7");
+    // Another machine comes on this engine: the requests are dropped with one line.
+    machine.machineId = "CD34";
+    machine.sent.clear();
+    ASSERT_TRUE(startUp());
+    EXPECT_FALSE(engine.pending(MachineProtocol::Request::Copy));
+    EXPECT_FALSE(engine.pending(MachineProtocol::Request::Nickname));
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const std::string& t) {
+                                return t ==
+                                       "Pending requests for machine [AB12] dropped: machine "
+                                       "[CD34] is connected";
+                            }),
+              1);
+    cycles(2);
+    for (const auto& n : machine.commandNames())
+        EXPECT_NE(n, "R1");
+    // The same machine back: its request is served after the start-up.
+    engine.stop();
+    engine.requestJob(JobRequest::Copy);
+    machine.sent.clear();
+    ASSERT_TRUE(startUp());
+    EXPECT_TRUE(engine.pending(MachineProtocol::Request::Copy));
+    cycles(2);
+    const Names names = machine.commandNames();
+    EXPECT_NE(std::find(names.begin(), names.end(), "R1"), names.end());
 }
 
 TEST_F(Engine, ShortAndOddAnswersAreBoundedNeverTrusted) {

@@ -55,7 +55,7 @@ TEST_F(ShellSoak, AnHourOfMachinesComingAndGoing) {
             if (m.jobCode() == 0 && rng() % 4 == 0) {
                 const bool dup = m.config().kind == '3';
                 m.startJob(dup ? duplicatorJobs[rng() % 3] : eraserJobs[rng() % 2]);
-            } else if (m.stage() == sim::kStageEnd) {
+            } else if (m.stage() == kStageEnd) {
                 if (rng() % 3 == 0)
                     m.nextRun();
                 else
@@ -82,7 +82,7 @@ TEST_F(ShellSoak, AnHourOfMachinesComingAndGoing) {
         screen.backend.plug(p);
     for (int second = 0; second < 600; second += 5) {
         for (sim::SimMachine* m : machines)
-            if (m->stage() == sim::kStageEnd) m->finishJob();
+            if (m->stage() == kStageEnd) m->finishJob();
         screen.run(5000);
     }
     EXPECT_GT(linkChanges, 400);

@@ -80,7 +80,7 @@ TEST(SimJob, CopyCompareRunsThroughItsStagesAndLogsEveryPort) {
 
     MachineStatus s = host.status();
     EXPECT_EQ(s.jobCode(), 3);
-    EXPECT_EQ(s.stage(), sim::kStageDetect);
+    EXPECT_EQ(s.stage(), kStageDetect);
     auto d = host.d();
     ASSERT_EQ(d.size(), 4u);
     for (const auto& [st, info] : d) {
@@ -91,7 +91,7 @@ TEST(SimJob, CopyCompareRunsThroughItsStagesAndLogsEveryPort) {
 
     host.clock.advance(2000 + 1250);  // detect, then half the copy
     s = host.status();
-    EXPECT_EQ(s.stage(), sim::kStageCopy);
+    EXPECT_EQ(s.stage(), kStageCopy);
     d = host.d();
     EXPECT_EQ(d[0].first.portState(), sim::kPortRead);
     EXPECT_EQ(d[1].first.portState(), sim::kPortWrite);
@@ -107,7 +107,7 @@ TEST(SimJob, CopyCompareRunsThroughItsStagesAndLogsEveryPort) {
 
     host.clock.advance(1300);  // copy over, compare running
     s = host.status();
-    EXPECT_EQ(s.stage(), sim::kStageCompare);
+    EXPECT_EQ(s.stage(), kStageCompare);
     auto e = host.e();
     EXPECT_EQ(e[1].portState(), sim::kPortCompare);
     EXPECT_EQ(e[3].portState(), sim::kPortDone);
@@ -118,7 +118,7 @@ TEST(SimJob, CopyCompareRunsThroughItsStagesAndLogsEveryPort) {
     host.clock.advance(3000);
     s = host.status();
     EXPECT_EQ(s.jobCode(), 3);
-    EXPECT_EQ(s.stage(), sim::kStageEnd);  // waits for Finish or Next RUN
+    EXPECT_EQ(s.stage(), kStageEnd);  // waits for Finish or Next RUN
     EXPECT_EQ(s.logQty(), 4u);
     EXPECT_EQ(s.number(0), 4u);  // ports in the run, passed, failed
     EXPECT_EQ(s.number(1), 3u);
@@ -152,14 +152,14 @@ TEST(SimJob, CopyCompareRunsThroughItsStagesAndLogsEveryPort) {
 
     // Next RUN: same job, new group; Finish: idle.
     EXPECT_EQ(host.request(JobRequest::NextRun)[3], 0);
-    EXPECT_EQ(host.status().stage(), sim::kStageDetect);
+    EXPECT_EQ(host.status().stage(), kStageDetect);
     host.clock.advance(60000);
     EXPECT_EQ(host.status().logQty(), 8u);
     EXPECT_EQ(host.record(5).jobGroupNo(), 2);
     EXPECT_EQ(host.request(JobRequest::Finish)[3], 0);
     s = host.status();
     EXPECT_EQ(s.jobCode(), 0);
-    EXPECT_EQ(s.stage(), sim::kStageIdle);
+    EXPECT_EQ(s.stage(), kStageIdle);
     EXPECT_EQ(host.request(JobRequest::Stop)[3], 1);  // nothing to stop
 }
 
@@ -193,7 +193,7 @@ TEST(SimJob, EraseJobsShowPassesPatternsAndResults) {
         EXPECT_EQ(e[3].present(), 0);
 
         host.clock.advance(c.passes * 2500);
-        EXPECT_EQ(host.status().stage(), sim::kStageEnd);
+        EXPECT_EQ(host.status().stage(), kStageEnd);
         e = host.e();
         EXPECT_EQ(e[0].eraseResult(), DeviceStatus::kErasePassed);
         EXPECT_EQ(e[0].eraseDone(), kSectors);
@@ -220,7 +220,7 @@ TEST(SimJob, GetIdStopAndMissingSource) {
         EXPECT_EQ(host.request(JobRequest::GetId)[3], 0);
         EXPECT_EQ(host.status().jobCode(), 26);
         host.clock.advance(2000);
-        EXPECT_EQ(host.status().stage(), sim::kStageEnd);
+        EXPECT_EQ(host.status().stage(), kStageEnd);
         const auto d = host.d();
         EXPECT_EQ(d[0].first.present(), 1);
         EXPECT_EQ(d[1].first.present(), 0);
@@ -232,7 +232,7 @@ TEST(SimJob, GetIdStopAndMissingSource) {
         host.machine->startJob(1);
         host.clock.advance(2000 + 1000);
         EXPECT_EQ(host.request(JobRequest::Stop)[3], 0);
-        EXPECT_EQ(host.status().stage(), sim::kStageEnd);
+        EXPECT_EQ(host.status().stage(), kStageEnd);
         const auto e = host.e();
         EXPECT_EQ(e[1].failed(), 1);
         EXPECT_EQ(e[1].copyDone(), 400000u);
@@ -244,7 +244,7 @@ TEST(SimJob, GetIdStopAndMissingSource) {
         host.machine->removeDrive(0);
         host.machine->startJob(2);
         host.clock.advance(2000);
-        EXPECT_EQ(host.status().stage(), sim::kStageEnd);
+        EXPECT_EQ(host.status().stage(), kStageEnd);
         for (const auto& st : host.e())
             EXPECT_EQ(st.failed(), st.present() ? 1 : 0);
     }
@@ -313,7 +313,7 @@ TEST(SimJob, RunsOnWithoutTheHost) {
     sim::SimMachine m(clock, small());
     ASSERT_TRUE(m.startJob(5));
     clock.advance(2000 + 2500 + 10);  // quick erase of 1,000,000 sectors at 400,000 per s
-    EXPECT_EQ(m.stage(), sim::kStageEnd);
+    EXPECT_EQ(m.stage(), kStageEnd);
     EXPECT_EQ(m.jobCode(), 5);
     EXPECT_EQ(m.logQty(), 4u);
     EXPECT_TRUE(m.finishJob());

@@ -332,8 +332,8 @@ TEST(SimHidBackend, ListsPlugsAndUnplugs) {
 TEST(SimMachine, GetIdReportsItsIdentificationAsStageTwo) {
     SimHost host(duplicator());
     ASSERT_TRUE(host.machine->startJob(26));
-    EXPECT_EQ(host.machine->status().stage(), sim::kStageCopy);
+    EXPECT_EQ(host.machine->status().stage(), kStageCopy);
     host.clock.advance(host.machine->config().detectMs);
-    EXPECT_EQ(host.machine->status().stage(), sim::kStageEnd);
+    EXPECT_EQ(host.machine->status().stage(), kStageEnd);
     EXPECT_EQ(host.machine->status().jobCode(), 26);
 }
