@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "controller/SimRig.h"
+#include "support/SimRig.h"
 
 using namespace mx40d;
 using namespace mx40d::testing;
@@ -48,7 +48,7 @@ class EndToEnd : public ::testing::Test {
             limitMs);
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
     std::filesystem::path debugDir = folder.make("DEBUG_SESSION");
     std::filesystem::path logDir = folder.make("DATABASE");
 };

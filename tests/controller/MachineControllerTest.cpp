@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "base/ByteOrder.h"
-#include "controller/ControllerFixture.h"
-#include "protocol/ScriptedMachine.h"
+#include "support/Fixtures.h"
+#include "support/RecordingView.h"
+#include "support/ScriptedMachine.h"
 
 using namespace mx40d;
 using namespace mx40d::testing;
@@ -44,7 +45,7 @@ class Controller : public ::testing::Test {
     }
 
     FakeClock clock{LocalTime{2026, 6, 15, 10, 0, 0, 1}};
-    ScratchFolder folder;
+    TempFolder folder;
     std::filesystem::path debugDir = folder.make("T");
     std::filesystem::path logDir = folder.make("D");
     RecordingView view;
@@ -179,7 +180,7 @@ TEST_F(Controller, MachineIdNamesFilesOnlyInsideTheirFolders) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
-        ScratchFolder local("-ids");
+        TempFolder local("-ids");
         const auto t = local.make("box/T");
         const auto d = local.make("box/D");
         FakeClock clk{LocalTime{2026, 6, 15, 10, 0, 0, 1}};

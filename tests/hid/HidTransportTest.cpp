@@ -3,8 +3,8 @@
 #include <numeric>
 #include <vector>
 
-#include "hid/FakeHid.h"
 #include "hid/HidTransport.h"
+#include "support/FakeHid.h"
 
 using namespace mx40d;
 using namespace mx40d::testing;

@@ -7,7 +7,7 @@
 
 #include "base/ByteOrder.h"
 #include "protocol/MachineProtocol.h"
-#include "protocol/ScriptedMachine.h"
+#include "support/ScriptedMachine.h"
 
 using namespace mx40d;
 using namespace mx40d::testing;

@@ -6,9 +6,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "reports/ExternalTools.h"
+#include "support/Fixtures.h"
 
 namespace fs = std::filesystem;
+using namespace mx40d::testing;
 
 namespace mx40d {
 namespace {

@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "protocol/MachineInfo.h"
-#include "reports/ExternalTools.h"
+#include "support/Fixtures.h"
 
 namespace fs = std::filesystem;
+using namespace mx40d::testing;
 
 namespace mx40d {
 namespace {

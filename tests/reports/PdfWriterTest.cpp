@@ -8,9 +8,10 @@
 #include <sstream>
 
 #include "base/Text.h"
-#include "reports/ExternalTools.h"
+#include "support/Fixtures.h"
 
 namespace fs = std::filesystem;
+using namespace mx40d::testing;
 
 namespace mx40d {
 namespace {

@@ -5,9 +5,10 @@
 #include <filesystem>
 
 #include "protocol/MachineInfo.h"
-#include "reports/ExternalTools.h"
+#include "support/Fixtures.h"
 
 namespace fs = std::filesystem;
+using namespace mx40d::testing;
 
 namespace mx40d {
 namespace {

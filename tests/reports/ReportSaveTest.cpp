@@ -6,10 +6,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "reports/ExternalTools.h"
 #include "reports/ProtectedText.h"
+#include "support/Fixtures.h"
 
 namespace fs = std::filesystem;
+using namespace mx40d::testing;
 
 namespace mx40d {
 namespace {

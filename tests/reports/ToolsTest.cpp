@@ -5,11 +5,12 @@
 #include <iterator>
 
 #include "protocol/MachineInfo.h"
-#include "reports/ExternalTools.h"
 #include "reports/LogDatabase.h"
 #include "shell/MachineRegistry.h"
+#include "support/Fixtures.h"
 
 namespace fs = std::filesystem;
+using namespace mx40d::testing;
 
 namespace mx40d {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/FakeMachines.h"
+#include "support/FakeMachines.h"
 
 namespace mx40d {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/FakeMachines.h"
-#include "shell/ShellTestSupport.h"
+#include "support/FakeMachines.h"
+#include "support/HubFixture.h"
 
 namespace mx40d {
 namespace {

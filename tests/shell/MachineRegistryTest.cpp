@@ -8,7 +8,7 @@
 #include <random>
 
 #include "base/ByteOrder.h"
-#include "shell/ShellTestSupport.h"
+#include "support/HubFixture.h"
 
 namespace mx40d {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/ShellTestSupport.h"
+#include "support/HubFixture.h"
 
 namespace mx40d {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "shell/MachineHub.h"
-#include "shell/ShellTestSupport.h"
-#include "shell/SimScreen.h"
+#include "support/HubFixture.h"
+#include "support/SimScreen.h"
 
 namespace mx40d {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "reports/LogDatabase.h"
 #include "shell/MachineHub.h"
-#include "shell/ShellTestSupport.h"
-#include "shell/SimScreen.h"
+#include "support/HubFixture.h"
+#include "support/SimScreen.h"
 
 namespace mx40d {
 namespace {

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 
-#include "SimHost.h"
 #include "base/ByteOrder.h"
+#include "support/SimHost.h"
 
 using namespace mx40d;
 using namespace mx40d::testing;

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "SimHost.h"
 #include "protocol/Checksums.h"
+#include "support/SimHost.h"
 
 using namespace mx40d;
 using namespace mx40d::testing;

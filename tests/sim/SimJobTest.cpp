@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "SimHost.h"
 #include "base/ByteOrder.h"
 #include "machine_ui/DeviceRecords.h"
 #include "reports/LogRecord.h"
+#include "support/SimHost.h"
 
 using namespace mx40d;
 using namespace mx40d::testing;

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "SimHost.h"
 #include "base/ByteOrder.h"
 #include "protocol/Checksums.h"
 #include "reports/LogRecord.h"
+#include "support/SimHost.h"
 
 using namespace mx40d;
 using namespace mx40d::testing;

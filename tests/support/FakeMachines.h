@@ -8,35 +8,11 @@
 
 #include "base/Clock.h"
 #include "base/UserNotice.h"
-#include "hid/FakeHid.h"
 #include "protocol/Checksums.h"
+#include "support/FakeHid.h"
+#include "support/Frames.h"
 
 namespace mx40d::testing {
-
-// An answer frame: '#', L (BE16, bytes after the first three), status, payload, CRC16 (BE).
-inline std::vector<std::uint8_t> answerFrame(std::uint8_t status,
-                                             const std::vector<std::uint8_t>& payload) {
-    std::vector<std::uint8_t> f(4 + payload.size(), 0);
-    f[0] = '#';
-    f[3] = status;
-    std::copy(payload.begin(), payload.end(), f.begin() + 4);
-    const std::size_t l = f.size() + 2 - 3;
-    f[1] = static_cast<std::uint8_t>(l >> 8);
-    f[2] = static_cast<std::uint8_t>(l);
-    const std::uint16_t crc = crc16(f.data(), f.size());
-    f.push_back(static_cast<std::uint8_t>(crc >> 8));
-    f.push_back(static_cast<std::uint8_t>(crc));
-    return f;
-}
-
-// The identification answer of a machine of the given kind (payload bytes 4..40).
-inline std::vector<std::uint8_t> identifyAnswer(std::uint8_t kind, std::uint8_t status = 0) {
-    std::vector<std::uint8_t> payload(37, 0);
-    const char model[] = "MX-4000";
-    std::copy(model, model + 7, payload.begin());
-    payload[38 - 4] = kind;
-    return answerFrame(status, payload);
-}
 
 // A HID interface with a scripted answer to the identification command.
 struct FakeMachine {

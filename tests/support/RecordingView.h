@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -7,6 +9,7 @@
 #include "base/ByteOrder.h"
 #include "base/Text.h"
 #include "base/UserNotice.h"
+#include "controller/MachineController.h"
 #include "controller/MachineView.h"
 #include "machine_ui/JobControls.h"
 #include "protocol/MachineProtocol.h"
@@ -93,10 +96,40 @@ class RecordingNotice : public UserNotice {
   public:
     void showMessage(const std::string& caption, const std::string& text) override {
         boxes.emplace_back(caption, text);
+        if (onBox) onBox();
     }
     void processPendingEvents() override { ++pumps; }
     std::vector<std::pair<std::string, std::string>> boxes;
     int pumps = 0;
+    // Runs while a box is up (the event loop a modal box turns).
+    std::function<void()> onBox;
+};
+
+// What the main window receives from one controller.
+struct MainEvents {
+    struct Event {
+        int controller, code, number;
+        const void* pointer;
+    };
+    std::vector<Event> all;
+    // Called with each event as it arrives, while the controller is inside its handler.
+    std::function<void(int code)> hook;
+    MachineController::MachineEventSink sink() {
+        return [this](int c, int code, int n, const void* p) {
+            all.push_back({c, code, n, p});
+            if (hook) hook(code);
+        };
+    }
+    std::vector<int> codes() const {
+        std::vector<int> out;
+        for (const auto& e : all)
+            out.push_back(e.code);
+        return out;
+    }
+    int count(int code) const {
+        return static_cast<int>(
+            std::count_if(all.begin(), all.end(), [&](const Event& e) { return e.code == code; }));
+    }
 };
 
 }  // namespace mx40d::testing

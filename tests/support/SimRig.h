@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "base/ByteOrder.h"
-#include "controller/ControllerFixture.h"
 #include "controller/MachineController.h"
 #include "hid/HidTransport.h"
 #include "reports/LogDatabase.h"
 #include "sim/SimHidBackend.h"
+#include "support/Fixtures.h"
+#include "support/RecordingView.h"
 
 namespace mx40d::testing {
 

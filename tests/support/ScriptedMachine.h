@@ -10,35 +10,12 @@
 #include "protocol/Commands.h"
 #include "protocol/FrameChannel.h"
 #include "protocol/Frames.h"
+#include "support/Frames.h"
 
 // A machine reduced to its answers: every message sent over the link is recorded and, unless
 // the test holds answers back, answered with a frame built from the fields below as they are
 // when the host reads. Tests queue their own answers in `pending`; those come first.
 namespace mx40d::testing {
-
-using Bytes = std::vector<std::uint8_t>;
-
-inline Bytes answerFrame(std::uint8_t status, const Bytes& payload, CheckKind check) {
-    const std::size_t cv = static_cast<std::size_t>(checkValueSize(check));
-    const std::size_t body = 4 + payload.size();
-    Bytes a(body + cv, 0);
-    a[0] = '#';
-    writeBe16(a.data() + 1, static_cast<std::uint16_t>(a.size() - 3));
-    a[3] = status;
-    std::copy(payload.begin(), payload.end(), a.begin() + 4);
-    if (check == CheckKind::Crc16) writeBe16(a.data() + body, crc16(a.data(), body));
-    if (check == CheckKind::Crc32) writeBe32(a.data() + body, crc32(a.data(), body));
-    return a;
-}
-
-// A log record as the machine stores it: number big-endian in bytes 0..3, the rest a pattern.
-inline Bytes logRecord(std::uint32_t no) {
-    Bytes r(kLogRecordSize);
-    for (std::size_t i = 4; i < r.size(); ++i)
-        r[i] = static_cast<std::uint8_t>(no * 7 + i);
-    writeBe32(r.data(), no);
-    return r;
-}
 
 struct ScriptedMachine {
     // Machine information.

@@ -14,44 +14,9 @@
 #include "hid/HidTransport.h"
 #include "protocol/MachineInfo.h"
 #include "shell/MachineHub.h"
+#include "support/Fixtures.h"
 
 namespace mx40d::testing {
-
-// A fresh folder per test and process under the system's temporary folder, removed
-// afterwards; builds that run the same tests at once never share one.
-class TempFolder {
-  public:
-    TempFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("mx40d-shell-") + info->test_suite_name() + "-" +
-                           info->name() + "-" + std::to_string(::getpid());
-        std::replace(name.begin(), name.end(), '/', '_');
-        root_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::permissions(root_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(root_, ec);
-    }
-    const std::filesystem::path& root() const { return root_; }
-
-  private:
-    std::filesystem::path root_;
-};
-
-inline std::vector<std::uint8_t> readBytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
-                                     std::istreambuf_iterator<char>());
-}
-
-inline void writeBytes(const std::filesystem::path& p, const std::vector<std::uint8_t>& b) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-}
 
 // A machine information record as a machine of kind '3' or '5' answers it.
 inline MachineInfo machine(const std::string& id, const std::string& model = "MX-4000",
