@@ -147,6 +147,67 @@ TEST_F(ShellScenario, RemovalDuringAStepWaitsForTheStepToEnd) {
     EXPECT_EQ(screen.backend.liveHandles(), 0);
 }
 
+// The same machine pulled out and plugged in again while a box is up inside its step: the
+// removal waits for the step, and the arrival waits behind the removal, so the machine is
+// served again (its panel built anew) instead of being left unserved.
+TEST_F(ShellScenario, AQuickReplugWhileAStepShowsABoxIsServed) {
+    std::filesystem::create_directories(dir.root() / "DATABASE" / "R-1.MX40D.LOGDATA");
+    screen.backend.addMachine("sim:r", simMachine("R-1"));
+    int boxes = 0;
+    screen.onMessage = [&] {
+        if (++boxes > 1) return;
+        screen.backend.unplug("sim:r");
+        screen.backend.plug("sim:r");
+        for (int i = 0; i < 5; ++i)
+            screen.processPendingEvents();
+    };
+    screen.startUp();
+    screen.run(6000);
+    EXPECT_EQ(boxes, 2);  // one "DATABASE" box for each connection
+    ASSERT_NE(hub.slotLink(0), nullptr);
+    EXPECT_TRUE(hub.slotActive(0));
+    EXPECT_TRUE(hub.controller(0).active());
+    EXPECT_TRUE(hub.controller(0).panelBuilt());
+    EXPECT_EQ(hub.controller(0).engine().phase(), MachineProtocol::kPolling);
+    EXPECT_EQ(hub.table().cell(3, 1), "ON Line");
+    EXPECT_EQ(screen.backend.liveHandles(), 1);
+}
+
+// The machine is removed while the main window's "Can't add machine !" box is up inside its
+// event 1: the controller builds nothing for it, and its next connection is whole.
+TEST_F(ShellScenario, RemovedWhileItsEventOneShowsABox) {
+    screen.startUp();
+    MachineInfo other = testing::machine("X");
+    for (int i = 0; i < MachineRegistry::kRecordCount; ++i) {
+        int index = -1;
+        other.setMachineId("FULL-" + std::to_string(i));
+        ASSERT_TRUE(hub.registry().add(other, index));
+    }
+    screen.backend.addMachine("sim:f", simMachine("F-1"));
+    MachineController& c = hub.controller(0);
+    bool panelAfterBox = true;
+    screen.onMessage = [&] {
+        // A removal handled while the box is up (as a window that serves hot-plug at once
+        // would), straight on the controller.
+        c.disconnect();
+        panelAfterBox = false;
+    };
+    screen.run(4000);
+    ASSERT_EQ(screen.messages.size(), 1u);
+    EXPECT_EQ(screen.messages[0].second, "Can't add machine !");
+    EXPECT_FALSE(c.active());
+    EXPECT_FALSE(c.panelBuilt());
+    EXPECT_FALSE(panelAfterBox);
+    // The next connection of this controller gets its panel.
+    screen.onMessage = nullptr;
+    screen.backend.unplug("sim:f");
+    screen.run(100);
+    screen.backend.plug("sim:f");
+    screen.run(4000);
+    EXPECT_TRUE(c.active());
+    EXPECT_TRUE(c.panelBuilt());
+}
+
 TEST_F(ShellScenario, TheEleventhMachineIsIgnored) {
     screen.startUp();
     for (int i = 0; i < 11; ++i)
