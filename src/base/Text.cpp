@@ -1,5 +1,7 @@
 #include "Text.h"
 
+#include <locale.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -7,7 +9,31 @@
 
 namespace mx40d {
 
+namespace {
+
+// The "C" locale for this thread while a text is formatted: a GUI toolkit sets the locale
+// from the environment, and "%.1f" would then write a decimal comma into names, reports and
+// exports.
+class CLocaleScope {
+  public:
+    CLocaleScope() {
+        static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        old_ = c != static_cast<locale_t>(nullptr) ? uselocale(c) : static_cast<locale_t>(nullptr);
+    }
+    ~CLocaleScope() {
+        if (old_ != static_cast<locale_t>(nullptr)) uselocale(old_);
+    }
+    CLocaleScope(const CLocaleScope&) = delete;
+    CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+  private:
+    locale_t old_;
+};
+
+}  // namespace
+
 std::string cformat(const char* fmt, ...) {
+    const CLocaleScope cLocale;
     va_list ap;
     va_start(ap, fmt);
     va_list ap2;
@@ -64,6 +90,28 @@ std::string fileNameSafe(const std::string& text) {
     out.reserve(text.size());
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
+        // Only what a file name cannot hold on the platforms the monitor runs on: separators,
+        // control bytes, the characters Windows forbids, and '%' itself (so that no two
+        // identifications share a name).
+        const bool unsafe = c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%' ||
+                            c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+                            c == '|';
+        if (unsafe)
+            out += cformat("%%%02X", c);
+        else
+            out += ch;
+    }
+    if (out.empty() || out == "." || out == "..") {
+        // "", "." and ".." would name the folder itself or its parent.
+        out = "%" + std::string(out.empty() ? "00" : "2E") + out.substr(out.empty() ? 0 : 1);
+    }
+    return out;
+}
+
+std::string legacyFileNameSafe(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
         const bool ordinary = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                               (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
         if (ordinary)
@@ -71,10 +119,8 @@ std::string fileNameSafe(const std::string& text) {
         else
             out += cformat("%%%02X", c);
     }
-    if (out.find_first_not_of('.') == std::string::npos) {
-        // "", "." and ".." would name the folder itself or its parent.
+    if (out.find_first_not_of('.') == std::string::npos)
         out = "%" + std::string(out.size() == 0 ? "00" : "2E") + out.substr(out.empty() ? 0 : 1);
-    }
     return out;
 }
 

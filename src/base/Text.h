@@ -25,11 +25,17 @@ std::string fixedText(const std::uint8_t* field, std::size_t width);
 // terminating NUL, the rest zero-filled.
 void storeText(std::uint8_t* field, std::size_t width, const std::string& text);
 
-// A machine's identification text made safe to name a file inside a given folder: letters,
-// digits, '-', '_' and '.' stay as they are, every other byte (path separators, control
-// characters, '%' itself ...) becomes "%XX" with its hexadecimal value. Distinct texts keep
-// distinct names, and a text that is empty or only dots gets a leading "%" escape so the name
-// is never "", "." or "..".
+// printf formatting always runs in the "C" locale: every number written into a name, a report,
+// an export or a file reads the same whatever locale the process runs in.
+
+// A machine's identification text made safe to name a file inside a given folder. Only what
+// is unsafe is escaped as "%XX" with its hexadecimal value: '/' and '\\', NUL and every other
+// control byte, '%' itself, and the characters Windows forbids in names (: * ? " < > |); the
+// names "", "." and ".." get a leading escape. Distinct texts keep distinct names, and an ID
+// such as "MX40D 0012" or "Bay (2) #1" keeps its exact name.
 std::string fileNameSafe(const std::string& text);
+// The broader escaping of earlier versions (everything but letters, digits, '-', '_' and
+// '.'), to find files they named.
+std::string legacyFileNameSafe(const std::string& text);
 
 }  // namespace mx40d

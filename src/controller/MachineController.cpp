@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/ByteOrder.h"
+#include "base/MachineFiles.h"
 #include "base/Text.h"
 #include "reports/LogDatabase.h"
 
@@ -55,14 +56,13 @@ void MachineController::openBanner(const char* what) {
 
 std::filesystem::path MachineController::logDatabaseFile(const std::filesystem::path& logDirectory,
                                                          const std::string& machineId) {
-    return logDirectory / (fileNameSafe(machineId) + ".MX40D.LOGDATA");
+    return machinefiles::logDatabase(logDirectory, machineId);
 }
 
 std::filesystem::path MachineController::debugFile(const std::filesystem::path& debugDirectory,
                                                    const std::string& machineId,
                                                    const LocalTime& t) {
-    return debugDirectory /
-           (fileNameSafe(machineId) + cformat("(%04d%02d).txt", t.year % 10000, t.month % 100));
+    return machinefiles::debugFile(debugDirectory, machineId, t);
 }
 
 void MachineController::writeText(const std::string& text) {
@@ -207,6 +207,9 @@ void MachineController::onMachineInfo(int number, const void* pointer) {
         // Nothing is known of the local records until the database says otherwise, so a
         // database that cannot be read makes the download start at the machine's first record.
         info.setLastStoredLogNo(-1);
+        if (machinefiles::adoptEarlierName(logDirectory_, info.machineId(),
+                                           machinefiles::kLogDatabaseSuffix))
+            writeText("log database renamed from its earlier name");
         const DatabaseResult r = open_LogDatabase(logDatabasePath_, info);
         databaseUsable_ = r == DatabaseResult::Pass;
         if (!databaseUsable_) {

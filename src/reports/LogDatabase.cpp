@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "base/ByteOrder.h"
+#include "base/MachineFiles.h"
 #include "base/Text.h"
 #include "protocol/MachineInfo.h"
 
@@ -34,7 +35,7 @@ std::vector<std::uint8_t> headerBytes() {
 std::filesystem::path logFilePath(const std::filesystem::path& logDir,
                                   const std::string& machineId) {
     // The ID comes from the machine: it never chooses a folder.
-    return logDir / (fileNameSafe(machineId) + ".MX40D.LOGDATA");
+    return machinefiles::logDatabase(logDir, machineId);
 }
 
 }  // namespace logdb

@@ -40,7 +40,7 @@ TEST(ByteOrder, ReadsAndWritesBothOrders) {
     EXPECT_EQ(cformat("%s", std::string(1000, 'a').c_str()).size(), 1000u);
 }
 
-TEST(Text, FileNameSafeKeepsOrdinaryNamesAndEscapesTheRest) {
+TEST(Text, FileNameSafeEscapesOnlyWhatIsUnsafe) {
     struct Case {
         std::string id;
         std::string name;
@@ -48,21 +48,29 @@ TEST(Text, FileNameSafeKeepsOrdinaryNamesAndEscapesTheRest) {
     const Case cases[] = {
         {"AB12", "AB12"},
         {"MX-40D_unit.7", "MX-40D_unit.7"},
+        // Safe on every platform the monitor runs on: kept as they are.
+        {"MX40D 0012", "MX40D 0012"},
+        {"Bay (2) #1 & co, 'x' [y] {z} ~!@$^+=;", "Bay (2) #1 & co, 'x' [y] {z} ~!@$^+=;"},
+        {"\xE9t\xE9", "\xE9t\xE9"},
+        // Separators, control bytes, '%' and the characters Windows forbids.
         {"../../etc/passwd", "..%2F..%2Fetc%2Fpasswd"},
         {"a\\b", "a%5Cb"},
         {"C:x", "C%3Ax"},
-        {"line\nfeed\x01", "line%0Afeed%01"},
+        {"line\nfeed\x01\x7F", "line%0Afeed%01%7F"},
+        {std::string("nul\0x", 5), "nul%00x"},
         {"100%", "100%25"},
-        {"a b*?\"<>|", "a%20b%2A%3F%22%3C%3E%7C"},
-        {"\xE9t\xE9", "%E9t%E9"},
+        {"a*?\"<>|", "a%2A%3F%22%3C%3E%7C"},
         {"..", "%2E."},
         {".", "%2E"},
         {"", "%00"},
+        {"...", "..."},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(fileNameSafe(c.id), c.name) << c.id;
         EXPECT_EQ(fileNameSafe(c.id).find('/'), std::string::npos);
     }
+    // The escaping of earlier versions, for finding their files.
+    EXPECT_EQ(legacyFileNameSafe("MX40D 0012"), "MX40D%200012");
     // Distinct identifications keep distinct names.
     EXPECT_NE(fileNameSafe("a/b"), fileNameSafe("a%2Fb"));
     EXPECT_NE(fileNameSafe("a/b"), fileNameSafe("a_b"));

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/MachineFiles.h"
+#include "shell/MachineRegistry.h"
 #include "support/SimRig.h"
 
 using namespace mx40d;
@@ -225,4 +227,61 @@ TEST_F(Soundness, AnAnswerBehindARuntIsTakenAtOnce) {
     EXPECT_GE(count(names, "B"), 2);  // the cycle went on
     const std::string debug = readFile(rig.controller.debugFilePath());
     EXPECT_EQ(debug.find("[Cmd Time Out]"), std::string::npos);
+}
+
+// An ID with a blank, parentheses and '#' names every file of the machine exactly, and the
+// report tool finds its log by that ID in the DATABASE folder.
+TEST_F(Soundness, AnIdThatIsASafeFileNameKeepsItThroughTheWholePath) {
+    sim::SimMachineConfig config = duplicator(4);
+    config.machineId = "MX40D 0012 (B) #1";
+    SimRig rig(config);
+    ASSERT_TRUE(rig.plugIn(debugDir, logDir));
+    ASSERT_TRUE(rig.online());
+    ASSERT_TRUE(rig.runUntil([&] { return rig.controller.machineInfo().lastStoredLogNo() == 4; }));
+    const std::string id = config.machineId;
+    EXPECT_EQ(rig.controller.logDatabasePath(), logDir / (id + ".MX40D.LOGDATA"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(logDir / (id + ".MX40D.LOGDATA")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(debugDir / (id + "(202612).txt")));
+    EXPECT_EQ(machinefiles::panelLayout(logDir, id), logDir / (id + ".mx4d-2.par"));
+    EXPECT_EQ(machinefiles::machineWindowLayout(logDir, id), logDir / (id + ".mx4d.par"));
+    EXPECT_EQ(machinefiles::logWindowSettings(logDir, id), logDir / (id + ".mx4D.log.par"));
+
+    // The tool, as an operator runs it on that folder (the machine in the registry the
+    // monitor keeps there).
+    MachineRegistry registry;
+    ASSERT_EQ(registry.create(logDir / "ORVANE_MX40D.DB7"), DatabaseResult::Pass);
+    int index = -1;
+    MachineInfo info = rig.controller.machineInfo();
+    ASSERT_TRUE(registry.add(info, index));
+    int code = -1;
+    const std::string out =
+        runCommand(std::string(MX40D_REPORT_TOOL) + " --database " + logDir.string() +
+                       " --machine-id '" + id + "' --from 2000-01-01 --to 2255-12-31 --format csv",
+                   nullptr, &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1 + 4);  // the header and four rows
+}
+
+// A log database an earlier version named with the broader escaping ("%20" for a blank) is
+// taken over under the new name, and the download goes on after its newest record.
+TEST_F(Soundness, ALogDatabaseOfTheEarlierNameIsTakenOver) {
+    sim::SimMachineConfig config = duplicator(5);
+    config.machineId = "MX40D 0012";
+    {
+        SimRig first(config);
+        ASSERT_TRUE(first.plugIn(debugDir, logDir));
+        ASSERT_TRUE(first.online());
+        first.machine->refuseLogRecord(3, true);
+        ASSERT_TRUE(
+            first.runUntil([&] { return first.controller.machineInfo().lastStoredLogNo() == 2; }));
+    }
+    std::filesystem::rename(logDir / "MX40D 0012.MX40D.LOGDATA",
+                            logDir / "MX40D%200012.MX40D.LOGDATA");
+    SimRig rig(config);
+    ASSERT_TRUE(rig.plugIn(debugDir, logDir));
+    ASSERT_TRUE(rig.online());
+    ASSERT_TRUE(rig.runUntil([&] { return rig.controller.machineInfo().lastStoredLogNo() == 5; }));
+    rig.runFor(2000);
+    EXPECT_FALSE(std::filesystem::exists(logDir / "MX40D%200012.MX40D.LOGDATA"));
+    EXPECT_TRUE(rig.databaseMatchesMachine(logDir / "MX40D 0012.MX40D.LOGDATA"));
 }

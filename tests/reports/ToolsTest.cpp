@@ -116,6 +116,88 @@ TEST_F(ToolsTest, MachineFromTheRegistry) {
     EXPECT_EQ(report("--registry " + (dir_ / "none").string() + range + out.string()), 1);
 }
 
+// The monitor's DATABASE folder as a new user points the tool at it: the machine found by its
+// ID through the same file-name rule the monitor uses, also for an ID with a blank.
+TEST_F(ToolsTest, DatabaseFolderListAndHelp) {
+    const fs::path dir = dir_ / "DATABASE";
+    fs::create_directories(dir);
+    const std::string id = "MX40D 0012";
+    {
+        MachineRegistry registry;
+        ASSERT_EQ(registry.create(dir / "ORVANE_MX40D.DB7"), DatabaseResult::Pass);
+        MachineInfo info;
+        info.setMachineId(id);
+        info.setDeviceType('3');
+        info.set_support_LogRecord(1);
+        info.setNickName("Bay 12");
+        info.setVersion("v1.0.0");
+        MachineInfo eraser;
+        eraser.setMachineId("ERA#2");
+        eraser.setDeviceType('5');
+        eraser.setModelName("MX40E");
+        int index = 0;
+        ASSERT_TRUE(registry.add(info, index));
+        ASSERT_TRUE(registry.add(eraser, index));
+    }
+    ASSERT_EQ(dir / "MX40D 0012.MX40D.LOGDATA", logdb::logFilePath(dir, id));
+    fs::copy_file(db_, logdb::logFilePath(dir, id));
+
+    const std::string tool = std::string(MX40D_REPORT_TOOL) + " --database " + dir.string();
+    int code = -1;
+    std::string out = runCommand(
+        tool + " --machine-id '" + id + "' --from 2026-12-01 --to 2026-12-31 --format text 2>&1",
+        nullptr, &code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find(" Machine ID     : MX40D 0012\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(" Machine Name   : Bay 12\r\n"), std::string::npos);
+
+    out = runCommand(tool + " --list 2>&1", nullptr, &code);
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("1    MX40D 0012"), std::string::npos) << out;
+    EXPECT_NE(out.find("Bay 12"), std::string::npos);
+    EXPECT_NE(out.find("duplicator 3\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("2    ERA#2"), std::string::npos);
+    EXPECT_NE(out.find("MX40E"), std::string::npos);
+    EXPECT_NE(out.find("eraser     -\n"), std::string::npos) << out;
+
+    // A machine the registry does not know needs its kind.
+    out = runCommand(tool +
+                         " --machine-id NOPE --from 2026-12-01 --to 2026-12-31 --format text "
+                         "2>&1",
+                     nullptr, &code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("machine NOPE is not in the registry"), std::string::npos) << out;
+    EXPECT_NE(out.find("--kind"), std::string::npos);
+
+    out = runCommand(std::string(MX40D_REPORT_TOOL) + " --help 2>/dev/null", nullptr, &code);
+    EXPECT_EQ(code, 0);
+    for (const char* word : {"--database", "--machine-id", "--list", "--db", "--registry", "--kind",
+                             "--from", "--to", "--format", "--out",
+                             "both days are "
+                             "included",
+                             "Exit codes:"})
+        EXPECT_NE(out.find(word), std::string::npos) << word;
+    out = runCommand(std::string(MX40D_REPORT_TOOL) + " --frm 2026-01-01 2>&1", nullptr, &code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("unknown option --frm"), std::string::npos) << out;
+}
+
+TEST_F(ToolsTest, DatesAreRealCalendarDatesARecordCanHold) {
+    struct Case {
+        const char* date;
+        int code;
+    };
+    for (const Case& c : {Case{"2024-02-29", 0}, Case{"2023-02-29", 1}, Case{"2026-04-31", 1},
+                          Case{"2026-13-01", 1}, Case{"1999-12-31", 1}, Case{"2255-12-31", 0},
+                          Case{"2256-01-01", 1}, Case{"2026-1-01", 1}, Case{"26-01-01", 1},
+                          Case{"2026-01-01x", 1}}) {
+        EXPECT_EQ(
+            report(std::string("--kind 3 --format text --from ") + c.date + " --to " + c.date),
+            c.code)
+            << c.date;
+    }
+}
+
 TEST_F(ToolsTest, VerifySeesEditsAndCuts) {
     fs::path saved = dir_ / "saved.txt";
     ASSERT_EQ(report(" --kind 3 --from 2026-12-01 --to 2026-12-31 --format protected --out " +
@@ -136,6 +218,13 @@ TEST_F(ToolsTest, VerifySeesEditsAndCuts) {
     std::ofstream(edited, std::ios::binary | std::ios::trunc) << "just some text\r\n";
     EXPECT_EQ(verify(edited), 2);
     EXPECT_EQ(verify(dir_ / "missing.txt"), 3);
+    // A folder is no file: a clear message and exit 3, never an abort.
+    int code = -1;
+    const std::string out =
+        runCommand(std::string(MX40D_VERIFY_TOOL) + " " + dir_.string() + " 2>&1", nullptr, &code);
+    EXPECT_EQ(code, 3);
+    EXPECT_NE(out.find("is a folder"), std::string::npos) << out;
+    EXPECT_EQ(runCommand(std::string(MX40D_VERIFY_TOOL) + " --help | grep -c 'Exit codes'"), "1\n");
 }
 
 }  // namespace
