@@ -33,6 +33,7 @@ LocalTime SystemClock::localTime() const {
     t.minute = tm.tm_min;
     t.second = tm.tm_sec;
     t.weekday = tm.tm_wday;
+    t.utcOffsetMinutes = static_cast<int>(tm.tm_gmtoff / 60);
     return t;
 }
 
@@ -84,10 +85,13 @@ FakeClock::FakeClock(const LocalTime& start) {
 
 void FakeClock::setLocalTime(const LocalTime& t) {
     epochSecondsAtZero_ = secondsFromCivil(t) - ms_ / 1000;
+    utcOffsetMinutes_ = t.utcOffsetMinutes;
 }
 
 LocalTime FakeClock::localTime() const {
-    return civilFromSeconds(epochSecondsAtZero_ + ms_ / 1000);
+    LocalTime t = civilFromSeconds(epochSecondsAtZero_ + ms_ / 1000);
+    t.utcOffsetMinutes = utcOffsetMinutes_;
+    return t;
 }
 
 }  // namespace mx40d

@@ -13,6 +13,8 @@ struct LocalTime {
     int minute = 0;   // 0..59
     int second = 0;   // 0..59
     int weekday = 6;  // 0 = Sunday .. 6 = Saturday
+    // How far the local time is ahead of UTC, in minutes (negative west of Greenwich).
+    int utcOffsetMinutes = 0;
 };
 
 // The one source of time for the core: a monotonic millisecond counter and the local
@@ -43,12 +45,14 @@ class FakeClock final : public Clock {
     LocalTime localTime() const override;
 
     void advance(std::int64_t ms) { ms_ += ms; }
-    // Sets the calendar time that corresponds to the current millisecond count.
+    // Sets the calendar time that corresponds to the current millisecond count (and the
+    // zone offset it carries).
     void setLocalTime(const LocalTime& t);
 
   private:
     std::int64_t ms_ = 0;
     std::int64_t epochSecondsAtZero_ = 0;  // calendar seconds (UTC-like, no zone) at ms 0
+    int utcOffsetMinutes_ = 0;
 };
 
 // Shared calendar helpers (proleptic Gregorian, no time zones).

@@ -6,6 +6,12 @@
 
 namespace mx40d {
 
+std::string pdfZone(int utcOffsetMinutes) {
+    if (utcOffsetMinutes == 0) return "Z";
+    const int m = utcOffsetMinutes < 0 ? -utcOffsetMinutes : utcOffsetMinutes;
+    return cformat("%c%02d'%02d'", utcOffsetMinutes < 0 ? '-' : '+', m / 60 % 100, m % 60);
+}
+
 namespace {
 
 // A line as a PDF string operand: parentheses and backslashes escaped, CR as \r.
@@ -98,11 +104,11 @@ bool PdfWriter::write() {
     putObjectStart(2);
     put("2 0 obj\n  <<\n  /A\n    <<\n    /S /URI\n    /URI (http:/)\n    >>\n  >>\nendobj\n");
     putObjectStart(3);
-    put(
-        cformat("3 0 obj\n  <<\n  /CreationDate (D:%04d%02d%02d%02d%02d%02d+01'00')\n"
-                "  /Producer (%s)\n  /Title (%s)\n  >>\nendobj\n",
-                now_.year, now_.month, now_.day, now_.hour, now_.minute, now_.second,
-                "HDD Duplicator", "HDD Duplicator Log Infomation"));
+    put(cformat(
+        "3 0 obj\n  <<\n  /CreationDate (D:%04d%02d%02d%02d%02d%02d%s)\n"
+        "  /Producer (%s)\n  /Title (%s)\n  >>\nendobj\n",
+        now_.year, now_.month, now_.day, now_.hour, now_.minute, now_.second,
+        pdfZone(now_.utcOffsetMinutes).c_str(), "HDD Duplicator", "HDD Duplicator Log Infomation"));
     putObjectStart(4);
     put("4 0 obj\n  <<\n  /Type /Encoding\n  /Differences [ 0 /.notdef ]\n  >>\nendobj\n");
     putObjectStart(5);

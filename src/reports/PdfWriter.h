@@ -49,6 +49,9 @@ class PdfWriter {
     int pages_ = 0;
 };
 
+// The zone of a PDF date: "Z" for UTC, otherwise "+hh'mm'" or "-hh'mm'".
+std::string pdfZone(int utcOffsetMinutes);
+
 // Converts the text file to the PDF file. False (and nothing written) when either file cannot
 // be opened; also false when writing the PDF fails.
 bool convert_Text_to_PDF(const std::filesystem::path& textFile,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,7 +18,7 @@ using namespace mx40d::testing;
 namespace mx40d {
 namespace {
 
-const LocalTime kNow{2026, 12, 10, 9, 5, 7, 4};
+const LocalTime kNow{2026, 12, 10, 9, 5, 7, 4, 60};  // Central European Time
 
 std::string pdfOf(const std::string& text, int* pages = nullptr) {
     std::istringstream in(text);
@@ -102,6 +104,31 @@ std::string lines(int n, const char* prefix = "line ") {
     for (int i = 1; i <= n; ++i)
         t += prefix + std::to_string(i) + "\r\n";
     return t;
+}
+
+// The creation date carries the zone the report was made in, so every reader shows the time
+// it was made.
+TEST(PdfWriter, CreationDateCarriesTheRealZone) {
+    struct Case {
+        int offset;
+        const char* zone;
+    };
+    for (const Case& c : {Case{0, "Z"}, Case{60, "+01'00'"}, Case{-300, "-05'00'"},
+                          Case{330, "+05'30'"}, Case{-570, "-09'30'"}, Case{840, "+14'00'"}}) {
+        LocalTime t = kNow;
+        t.utcOffsetMinutes = c.offset;
+        std::ostringstream out;
+        ASSERT_TRUE(PdfWriter(std::string_view(), out, t).write());
+        EXPECT_NE(out.str().find(std::string("/CreationDate (D:20261210090507") + c.zone + ")"),
+                  std::string::npos)
+            << c.zone;
+    }
+    // The system clock's own zone comes along.
+    const LocalTime now = SystemClock().localTime();
+    std::tm tm{};
+    const std::time_t tt = std::time(nullptr);
+    localtime_r(&tt, &tm);
+    EXPECT_EQ(now.utcOffsetMinutes, static_cast<int>(tm.tm_gmtoff / 60));
 }
 
 TEST(PdfWriter, PagesAndSeparators) {
