@@ -9,8 +9,8 @@ mode="${1:-release}"
 "$(dirname "$0")/install-deps.sh"
 
 case "$mode" in
-    release)  build=build;          extra=() ;;
-    sanitize) build=build-sanitize; extra=(-DMX40D_SANITIZE=ON -DMX40D_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
+    release)  build=build;          extra=(-DMX40D_WERROR=ON) ;;
+    sanitize) build=build-sanitize; extra=(-DMX40D_WERROR=ON -DMX40D_SANITIZE=ON -DMX40D_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
     *) echo "usage: $0 [release|sanitize]" >&2; exit 2 ;;
 esac
 
