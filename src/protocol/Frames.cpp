@@ -5,36 +5,41 @@
 #include "base/ByteOrder.h"
 #include "base/Text.h"
 #include "protocol/Checksums.h"
+#include "protocol/Commands.h"
+#include "protocol/WireLayout.h"
 
 namespace mx40d {
 
 int buildCommandFrame(std::uint8_t code, const std::uint8_t* payload, int n, std::uint8_t* out) {
     if (n < 0 || n > kMaxCommandPayload) return 0;
     out[0] = kCommandStart;
-    writeBe16(out + 1, static_cast<std::uint16_t>(n + 2));
-    out[3] = code;
-    if (n > 0) std::memcpy(out + 4, payload, static_cast<std::size_t>(n));
-    out[4 + n] = additiveChecksum(out, static_cast<std::size_t>(4 + n));
-    return n + 5;
+    writeBe16(out + wire::command::kLength, static_cast<std::uint16_t>(n + 2));
+    out[wire::command::kCode] = code;
+    if (n > 0) std::memcpy(out + wire::command::kPayload, payload, static_cast<std::size_t>(n));
+    const std::size_t end = wire::command::kPayload + static_cast<std::size_t>(n);
+    out[end] = additiveChecksum(out, end);
+    return static_cast<int>(end) + 1;
 }
 
 int buildDataBlock(const std::uint8_t* data, int m, std::uint8_t* out) {
-    if (m < 0 || m + 4 > 0xFFFF) return 0;
-    out[0] = kAnswerStart;
-    writeBe16(out + 1, static_cast<std::uint16_t>(m + 4));
-    out[3] = 0;
-    if (m > 0) std::memcpy(out + 4, data, static_cast<std::size_t>(m));
-    return m + 4;
+    // A data block is laid out as an answer: '#', its total size, 0, the data.
+    constexpr int head = wire::kAnswerHeadSize;
+    if (m < 0 || m + head > 0xFFFF) return 0;
+    out[wire::kStart] = kAnswerStart;
+    writeBe16(out + wire::kLength, static_cast<std::uint16_t>(m + head));
+    out[wire::kStatus] = 0;
+    if (m > 0) std::memcpy(out + wire::kPayload, data, static_cast<std::size_t>(m));
+    return m + head;
 }
 
 CheckKind checkKindFor(std::uint8_t commandCode) {
     switch (commandCode) {
-        case 'A':
+        case kCmdMachineInfo:
             return CheckKind::Crc16;
-        case 'B':
-        case 'D':
-        case 'E':
-        case 0x80:
+        case kCmdStatus:
+        case kCmdDeviceInfo:
+        case kCmdDeviceStatus:
+        case kCmdLogRecord:
             return CheckKind::Crc32;
         default:
             return CheckKind::None;
@@ -42,17 +47,19 @@ CheckKind checkKindFor(std::uint8_t commandCode) {
 }
 
 int checkValueSize(CheckKind kind) {
-    return kind == CheckKind::Crc16 ? 2 : kind == CheckKind::Crc32 ? 4 : 0;
+    return kind == CheckKind::Crc16   ? wire::kCrc16Size
+           : kind == CheckKind::Crc32 ? wire::kCrc32Size
+                                      : 0;
 }
 
 AnswerCheck checkAnswer(std::uint8_t commandCode, const std::uint8_t* answer, int size) {
     AnswerCheck r;
-    if (size < 4) return r;
+    if (size < wire::kAnswerHeadSize) return r;
     if (answer[0] != kAnswerStart) {
         r.verdict = AnswerVerdict::WrongHeader;
         return r;
     }
-    if (static_cast<std::uint16_t>(readBe16(answer + 1) + 3) != size) {
+    if (static_cast<std::uint16_t>(readBe16(answer + wire::kLength) + 3) != size) {
         r.verdict = AnswerVerdict::WrongLength;
         return r;
     }

@@ -12,6 +12,13 @@
 // the bytes after the first three), 3 status, 4.. payload, then the check value.
 namespace mx40d::wire {
 
+// ---- Command frame: 40h, length n + 2 (big-endian), code, n payload bytes, checksum --------
+namespace command {
+inline constexpr std::size_t kLength = 1;
+inline constexpr std::size_t kCode = 3;
+inline constexpr std::size_t kPayload = 4;
+}  // namespace command
+
 // ---- Answer frame ------------------------------------------------------------------------
 inline constexpr std::size_t kStart = 0;
 inline constexpr std::size_t kLength = 1;

@@ -1,5 +1,8 @@
 #include "shell/IdentifyExchange.h"
 
+#include "base/ByteOrder.h"
+#include "protocol/WireLayout.h"
+
 #include "base/Text.h"
 #include "protocol/Checksums.h"
 
@@ -61,7 +64,7 @@ bool IdentifyExchange::waitReply(std::uint8_t* buffer, int& length, std::uint32_
                     report(text + "\r\n");
                     return failureExit();
                 }
-                if (buffer[1] * 256 + buffer[2] + 3 != got) {
+                if (readBe16(buffer + wire::kLength) + 3 != got) {
                     ++wrongLength_;
                     std::string text =
                         now + cformat(" [Wrong Data come in Length] length=%d, DATA:", got);
@@ -70,7 +73,7 @@ bool IdentifyExchange::waitReply(std::uint8_t* buffer, int& length, std::uint32_
                     report(text + "\r\n");
                     return failureExit();
                 }
-                if (buffer[3] != 0) return failureExit();
+                if (buffer[wire::kStatus] != 0) return failureExit();
                 const std::uint16_t crc = crc16(buffer, static_cast<std::size_t>(got - 2));
                 const std::uint16_t carried =
                     static_cast<std::uint16_t>(buffer[got - 2] << 8 | buffer[got - 1]);

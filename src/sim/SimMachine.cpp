@@ -238,12 +238,12 @@ namespace {
 bool parseCommandFrame(const std::uint8_t* msg, std::size_t size, std::uint8_t& code,
                        const std::uint8_t*& payload, int& n) {
     if (size < 5 || msg[0] != kCommandStart) return false;
-    const std::size_t len = readBe16(msg + 1);
+    const std::size_t len = readBe16(msg + wire::command::kLength);
     if (len < 2 || len + 3 != size || len - 2 > static_cast<std::size_t>(kMaxCommandPayload))
         return false;
     if (additiveChecksum(msg, size - 1) != msg[size - 1]) return false;
-    code = msg[3];
-    payload = msg + 4;
+    code = msg[wire::command::kCode];
+    payload = msg + wire::command::kPayload;
     n = static_cast<int>(len - 2);
     return true;
 }
@@ -259,9 +259,10 @@ void SimMachine::takeMessage(const std::uint8_t* msg, std::size_t size, std::int
         ++counters_.commands;
         if (code == kCmdMachineData && n > 0) sub = payload[0];
         answer = answerCommand(code, payload, n);
-    } else if (size >= 4 && msg[0] == kAnswerStart && readBe16(msg + 1) == size && msg[3] == 0) {
+    } else if (size >= wire::kAnswerHeadSize && msg[wire::kStart] == kAnswerStart &&
+               readBe16(msg + wire::kLength) == size && msg[wire::kStatus] == 0) {
         code = kAnswerStart;  // a data block; faults for it are injected under '#'
-        answer = answerBlock(msg + 4, static_cast<int>(size - 4));
+        answer = answerBlock(msg + wire::kPayload, static_cast<int>(size) - wire::kAnswerHeadSize);
     } else {
         ++counters_.rejected;
         blockExpected_ = 0;
@@ -396,12 +397,12 @@ void SimMachine::refuseLogRecord(std::uint32_t number, bool refuse) {
 std::vector<std::uint8_t> SimMachine::frame(std::uint8_t code, std::uint8_t status,
                                             const std::uint8_t* payload, std::size_t n) const {
     const CheckKind check = checkKindFor(code);
-    const std::size_t body = 4 + n;
+    const std::size_t body = wire::kPayload + n;
     std::vector<std::uint8_t> f(body + static_cast<std::size_t>(checkValueSize(check)), 0);
-    f[0] = kAnswerStart;
-    writeBe16(f.data() + 1, static_cast<std::uint16_t>(f.size() - 3));
-    f[3] = status;
-    if (n) std::memcpy(f.data() + 4, payload, n);
+    f[wire::kStart] = kAnswerStart;
+    writeBe16(f.data() + wire::kLength, static_cast<std::uint16_t>(f.size() - 3));
+    f[wire::kStatus] = status;
+    if (n) std::memcpy(f.data() + wire::kPayload, payload, n);
     if (check == CheckKind::Crc16) writeBe16(f.data() + body, crc16(f.data(), body));
     if (check == CheckKind::Crc32) writeBe32(f.data() + body, crc32(f.data(), body));
     return f;
