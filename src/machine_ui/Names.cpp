@@ -1,6 +1,7 @@
 #include "machine_ui/Names.h"
 
 #include "base/Text.h"
+#include "protocol/WireLayout.h"
 
 namespace mx40d {
 
@@ -42,7 +43,7 @@ std::string jobName(std::int32_t jobCode) {
         case 7:
         case 8:
         case 9:
-            return eraseJobNames()[jobCode - 5];
+            return eraseJobNames()[jobCode - kJobQuickErase];
         case 10:
             return "SECURITY ERASE";
         case 11:

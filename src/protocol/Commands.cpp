@@ -29,9 +29,14 @@ Command machineData(WCode sub) {
     return make(kCmdMachineData, {sub});
 }
 Command boards(int firstBoard, int count) {
-    return make(kCmdMachineData,
-                {kW_Boards, static_cast<std::uint8_t>(firstBoard),
-                 static_cast<std::uint8_t>(firstBoard >> 8), static_cast<std::uint8_t>(count)});
+    using namespace wire::command::boards;
+    constexpr std::size_t at = wire::command::kPayload;
+    Command c = make(kCmdMachineData, {0, 0, 0, 0});
+    c.payload[kSub - at] = kW_Boards;
+    c.payload[kFirstLow - at] = static_cast<std::uint8_t>(firstBoard);
+    c.payload[kFirstHigh - at] = static_cast<std::uint8_t>(firstBoard >> 8);
+    c.payload[kCount - at] = static_cast<std::uint8_t>(count);
+    return c;
 }
 Command status() {
     return make(kCmdStatus, {});
@@ -42,9 +47,13 @@ Command logRecord(std::uint32_t recordNo) {
     return c;
 }
 Command deviceInfo(int firstDevice, int count) {
-    return make(kCmdDeviceInfo,
-                {0, static_cast<std::uint8_t>(firstDevice >> 8),
-                 static_cast<std::uint8_t>(firstDevice), static_cast<std::uint8_t>(count)});
+    using namespace wire::command::devices;
+    constexpr std::size_t at = wire::command::kPayload;
+    Command c = make(kCmdDeviceInfo, {0, 0, 0, 0});
+    c.payload[kFirstHigh - at] = static_cast<std::uint8_t>(firstDevice >> 8);
+    c.payload[kFirstLow - at] = static_cast<std::uint8_t>(firstDevice);
+    c.payload[kCount - at] = static_cast<std::uint8_t>(count);
+    return c;
 }
 Command deviceStatus(int firstDevice, int count) {
     Command c = deviceInfo(firstDevice, count);

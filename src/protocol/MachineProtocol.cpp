@@ -145,11 +145,13 @@ void MachineProtocol::event(int code, int number, const void* pointer) {
 
 void MachineProtocol::send(const Command& c) {
     setAside_ = 0;
+    repeatSetAside_ = false;
     channel_.sendCommand(c.code, c.payload.data(), c.length);
 }
 
 void MachineProtocol::sendBlock(const std::uint8_t* block, int size) {
     setAside_ = 0;
+    repeatSetAside_ = false;
     channel_.sendBlock(block, size);
 }
 
@@ -226,12 +228,16 @@ bool MachineProtocol::answerFits(std::string& why) const {
     // A repeat of the answer the command before got (sent twice by the machine, or the
     // answer to that command's repetition after a time-out) can have the size this answer
     // has: "W" 1 for an ID of four characters is as long as "W" 2's board summary.
+    // Only answers with a payload are compared (a status alone proves nothing), only across
+    // sub-codes ("W" 3 batches of identical boards are alike), and only once per command
+    // sent: an identical answer that comes again is the machine's real answer.
+    const std::size_t sub = wire::command::kPayload;
     if (code == kCmdMachineData && commandState_ != kStNicknameBlockWait &&
-        commandState_ != kStClockBlockWait && !lastTaken_.empty() &&
-        lastTaken_.size() == static_cast<std::size_t>(n) &&
-        std::memcmp(lastTaken_.data(), answer(), lastTaken_.size()) == 0 &&
-        (lastTakenCmd_.size() != static_cast<std::size_t>(channel_.cmdSize()) ||
-         std::memcmp(lastTakenCmd_.data(), channel_.cmd(), lastTakenCmd_.size()) != 0)) {
+        commandState_ != kStClockBlockWait && !repeatSetAside_ && n > wire::kStatusOnlyAnswerSize &&
+        lastTaken_.size() == static_cast<std::size_t>(n) && lastTakenCmd_.size() > sub &&
+        lastTakenCmd_[sub] != channel_.cmd()[sub] &&
+        std::memcmp(lastTaken_.data(), answer(), lastTaken_.size()) == 0) {
+        repeatSetAside_ = true;
         why = cformat("length=%d, a repeat of the answer to the command before", n);
         return false;
     }
@@ -546,6 +552,8 @@ void MachineProtocol::pollDecision() {
             statusBlock_ = padded<kMachineStatusSize>(answer() + wire::status::kBlock,
                                                       answerLength() - wire::kAnswerHeadSize);
             event(kEventStatus, 0, statusBlock_.data());
+            // The owner may have stopped (and even restarted) the engine inside the event.
+            if (!active_ || phase_ != kPolling) break;
             pollStep_ = jobCode_ != kJobIdle ? kPollJobRequests : kPollIdleRequests;
             break;
         case kPollIdleRequests:

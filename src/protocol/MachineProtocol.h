@@ -267,6 +267,8 @@ class MachineProtocol : public MachineRequests {
     int jobCode_ = 0;
     int jobStage_ = 0;
     int setAside_ = 0;
+    // An answer was set aside as a repeat since the last send (noted while answers are judged).
+    mutable bool repeatSetAside_ = false;
     std::vector<std::uint8_t> lastTaken_;     // the last "W" answer taken
     std::vector<std::uint8_t> lastTakenCmd_;  // the command it answered
     std::string connectedId_;                 // machine ID read by the last start-up

@@ -17,6 +17,19 @@ namespace command {
 inline constexpr std::size_t kLength = 1;
 inline constexpr std::size_t kCode = 3;
 inline constexpr std::size_t kPayload = 4;
+// "W" 3: sub-code, first board (1-based) low byte then high byte, board count.
+namespace boards {
+inline constexpr std::size_t kSub = kPayload;
+inline constexpr std::size_t kFirstLow = kPayload + 1;
+inline constexpr std::size_t kFirstHigh = kPayload + 2;
+inline constexpr std::size_t kCount = kPayload + 3;
+}  // namespace boards
+// "D" and "E": 0, first device (1-based) high byte then low byte, device count.
+namespace devices {
+inline constexpr std::size_t kFirstHigh = kPayload + 1;
+inline constexpr std::size_t kFirstLow = kPayload + 2;
+inline constexpr std::size_t kCount = kPayload + 3;
+}  // namespace devices
 }  // namespace command
 
 // ---- Answer frame ------------------------------------------------------------------------

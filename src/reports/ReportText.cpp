@@ -77,7 +77,7 @@ std::string format_SizeText(std::uint64_t sectorCount, std::uint16_t sectorSize)
 }
 
 bool isCopyJob(std::uint8_t jobCode) {
-    return jobCode >= 1 && jobCode <= 3;
+    return isCopyJobCode(jobCode);
 }
 
 std::string reportJobName(std::uint8_t jobCode) {
@@ -97,7 +97,7 @@ std::string reportJobName(std::uint8_t jobCode) {
         default:
             break;
     }
-    if (jobCode >= 5 && jobCode <= 9) return eraseJobNames()[jobCode - 5];
+    if (isBasicEraseJob(jobCode)) return eraseJobNames()[jobCode - kJobQuickErase];
     return "NULL FUNCTION";
 }
 
@@ -369,7 +369,7 @@ std::string format_ClearRecord(const LogRecord& r, const LocalTime& now) {
 std::string format_LogListLine(const LogRecord& r) {
     std::string out = cformat("%07llu ", ull(std::uint64_t{r.indexNo()} + 1)) + dateText(r.date());
     out += cformat("  %03u  ", unsigned{r.portNo()});
-    std::string name = r.jobCode() == 50 ? r.customJobName() : jobName(r.jobCode());
+    std::string name = r.jobCode() == kJobCustomNamed ? r.customJobName() : jobName(r.jobCode());
     out += cformat(r.isDuplicator() ? "%-16s  " : "%-25s  ", name.c_str());
     out += r.result() == 0 ? "PASS     " : "FAIL     ";
     out += cformat(" Spent %05u seconds ", r.spendMiniSecond() / 1000);

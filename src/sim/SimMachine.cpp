@@ -492,8 +492,11 @@ std::vector<std::uint8_t> SimMachine::machineData(const std::uint8_t* payload, i
             break;
         }
         case kW_Boards: {
-            const std::size_t first = static_cast<std::size_t>(payload[1] | (payload[2] << 8));
-            const std::size_t count = payload[3];
+            using namespace wire::command::boards;
+            const std::uint8_t* cmd = payload - wire::command::kPayload;
+            const std::size_t first =
+                static_cast<std::size_t>(cmd[kFirstLow] | (cmd[kFirstHigh] << 8));
+            const std::size_t count = cmd[kCount];
             if (count > static_cast<std::size_t>(kBoardsPerRequest) ||
                 (count > 0 && (first < 1 || first - 1 + count > boards_.size()))) {
                 st = kStatusRefused;
@@ -577,10 +580,13 @@ std::vector<std::uint8_t> SimMachine::deviceRecords(std::uint8_t code, const std
                                                     int n) {
     if (n != 4) return {};
     const std::size_t size = code == kCmdDeviceInfo ? kDeviceEntrySize : DeviceStatus::kSize;
-    const std::size_t first = readBe16(payload + 1);
-    const std::size_t count = payload[3];
-    if (count > 0 &&
-        (first < 1 || first - 1 + count > ports_.size() || count * size + 8 > kMaxAnswerFrame))
+    const std::uint8_t* cmd = payload - wire::command::kPayload;
+    const std::size_t first =
+        readBe16(cmd + wire::command::devices::kFirstHigh);  // high byte, then low byte
+    const std::size_t count = cmd[wire::command::devices::kCount];
+    if (count > 0 && (first < 1 || first - 1 + count > ports_.size() ||
+                      static_cast<int>(count * size) + wire::device::answerSize(0, 0) >
+                          static_cast<int>(kMaxAnswerFrame)))
         return frame(code, kStatusRefused, nullptr, 0);
     std::vector<std::uint8_t> p(count * size);
     for (std::size_t i = 0; i < count; ++i) {
@@ -826,7 +832,7 @@ void SimMachine::enterPhase(std::uint8_t stage, std::int64_t atMs) {
             p.passSectors = jobCode_ == 5 ? std::min(own, kQuickEraseSectors) : own;
             work = p.passSectors * static_cast<std::uint64_t>(passesOf(jobCode_));
             p.state = isSecurityErase(jobCode_) ? kPortSecurityErase : kPortErase;
-        } else if (jobCode_ == 4) {
+        } else if (jobCode_ == kJobScan) {
             p.state = kPortRead;
         } else {
             work = copyTotal_;
@@ -1014,7 +1020,7 @@ DeviceStatus SimMachine::deviceStatus(int port) {
                       : (failedNow ? DeviceStatus::kEraseFailed : DeviceStatus::kErasePassed));
     } else {
         s.setCopyDone(done);
-        s.setCopyTotal(jobCode_ == 4 ? p.drive.sectorCount : copyTotal_);
+        s.setCopyTotal(jobCode_ == kJobScan ? p.drive.sectorCount : copyTotal_);
     }
     if (finished && failedNow) s.setFailed(1);
     return s;

@@ -494,6 +494,25 @@ TEST_F(Engine, StartUpTakesAnswersOnlyAtTheLengthTheirCommandImplies) {
     EXPECT_EQ(names, (Names{"A", "W1", "W2", "W3", "W4", "W20", "W22", "W21"}));
 }
 
+// Answers alike without being repeats: "W" 12 answered as "W" 21 was (a status alone), and
+// two "W" 3 batches of identical boards. Both are taken; nothing waits for a time-out.
+TEST_F(Engine, AnswersAlikeAreNotTakenForRepeats) {
+    machine.logQty = 1;
+    machine.logRangeDoneStatus = 'A';
+    machine.boardQty = 30;
+    machine.identicalBoards = true;
+    ASSERT_TRUE(startUp());
+    EXPECT_EQ(engine.boardCount(), 30);
+    engine.requestClockSet();
+    cycles(2);
+    const Names names = machine.commandNames();
+    const auto w12 = std::find(names.begin(), names.end(), "W12");
+    ASSERT_NE(w12, names.end());
+    EXPECT_EQ(*(w12 + 1), "block");
+    EXPECT_EQ(std::count(names.begin(), names.end(), "W3"), 2);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "W12"), 1);
+}
+
 TEST_F(Engine, PendingRequestsServeOnlyTheMachineTheyWereRaisedFor) {
     ASSERT_TRUE(startUp());
     engine.stop();

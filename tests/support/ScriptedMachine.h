@@ -35,6 +35,8 @@ struct ScriptedMachine {
     std::uint32_t logQty = 0;
     std::uint8_t nicknameStatus = 'A';
     std::uint8_t clockStatus = 'A';
+    std::uint8_t logRangeDoneStatus = 0;  // "W" 21 is not examined: any status
+    bool identicalBoards = false;         // every board record the same bytes
     std::uint8_t jobCode = 0;
     std::uint8_t stage = 0;
 
@@ -136,7 +138,8 @@ struct ScriptedMachine {
                 Bytes p(static_cast<std::size_t>(40 * count));
                 for (int i = 0; i < count; ++i) {
                     BoardInfo b{};
-                    std::snprintf(b.name, sizeof b.name, "BOARD-%d", first + i);
+                    std::snprintf(b.name, sizeof b.name, "BOARD-%d",
+                                  identicalBoards ? 1 : first + i);
                     std::memcpy(b.text2, "REV-A", 5);
                     b.fpgaVersion = 0x1A2B;
                     b.memorySizeMB = 256;
@@ -154,6 +157,8 @@ struct ScriptedMachine {
             }
             case kW_LogSupport:
                 return answerFrame(logSupportStatus, {}, ck);
+            case kW_LogRangeDone:
+                return answerFrame(logRangeDoneStatus, {}, ck);
             case kW_LogRange: {
                 Bytes p(8);
                 writeBe32(p.data(), logStartNo);
