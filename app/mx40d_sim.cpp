@@ -11,6 +11,7 @@
 #include "base/Clock.h"
 #include "shell/HeadlessWindow.h"
 #include "shell/MachineHub.h"
+#include "shell/MonitorCore.h"
 #include "sim/SimHidBackend.h"
 
 using namespace mx40d;
@@ -75,8 +76,10 @@ int main(int argc, char** argv) {
     sim::SimMachine& dup = backend.addMachine("/dev/hidraw-sim0", duplicator, 0x2001);
     sim::SimMachine& era = backend.addMachine("/dev/hidraw-sim1", eraser, 0x2002);
 
-    MachineHub hub(clock, loop, backend, folder / "DATABASE", folder / "DEBUG_SESSION");
-    loop.hub = &hub;
+    // The main window's core, run by the headless loop as the window's timers run it.
+    MonitorCore core(clock, loop, backend, backend.hotplug(), {folder, {}});
+    MachineHub& hub = core.hub();
+    loop.core = &core;
     if (!loop.startUp()) return 3;
 
     // Every ten minutes each machine's operator starts a job at the front panel and ends it
@@ -101,7 +104,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%ld simulated minutes; log databases and registry in %s\n", minutes,
                 (folder / "DATABASE").string().c_str());
-    hub.close();
-    hub.closeAllSlots();
+    core.close();
+    core.destroy();
     return 0;
 }

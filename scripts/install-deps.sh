@@ -6,6 +6,7 @@ packages=(
     libhidapi-dev libudev-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qpdf poppler-utils libxml2-utils python3 locales
+    qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth fonts-dejavu-core fonts-liberation2
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #include "shell/HeadlessWindow.h"
 
 #include "shell/MachineHub.h"
+#include "shell/MonitorCore.h"
 
 namespace mx40d {
 
@@ -13,6 +14,15 @@ void HeadlessWindow::tick() {
     clock_.advance(kTickMs);
     ++pumps;
     if (onPump) onPump();
+    if (core != nullptr) {
+        // The same handlers the window's timers and hot-plug watch call.
+        if (timersRunning_) {
+            core->timer1();
+            core->timer2();
+        }
+        core->hotplugReady();
+        return;
+    }
     if (hub == nullptr) return;
     hub->onTimer1();
     hub->onTimer2();
@@ -25,6 +35,16 @@ void HeadlessWindow::run(std::int64_t ms) {
 }
 
 bool HeadlessWindow::startUp() {
+    if (core != nullptr) {
+        while (!core->startupDone()) {
+            const MonitorCore::StartupTick t = core->timer3();
+            if (t.closeWindow) return false;
+            if (t.startTimers) timersRunning_ = true;
+            if (core->startupDone()) break;
+            run(MonitorCore::kTimer3Ms);
+        }
+        return true;
+    }
     hotplug_.poll([](const HotplugEvent&) {});
     if (hub == nullptr || !hub->loadRegistry()) return false;
     hub->registerAndScan();

@@ -13,6 +13,7 @@
 namespace mx40d {
 
 class MachineHub;
+class MonitorCore;
 
 // The main window's event loop where no window runs (the headless tool, scenario tests):
 // every turn moves the fake clock by 10 ms and runs what the window's timers and hot-plug
@@ -24,6 +25,9 @@ class HeadlessWindow : public UserNotice {
 
     HeadlessWindow(FakeClock& clock, HotplugSource& hotplug) : clock_(clock), hotplug_(hotplug) {}
 
+    // The main window's core the loop drives (as the window does); or, for tests of the hub
+    // alone, just the hub.
+    MonitorCore* core = nullptr;
     MachineHub* hub = nullptr;
     std::vector<std::pair<std::string, std::string>> messages;  // caption, text
     std::function<void()> onPump;     // runs at every turn, before the timers
@@ -34,11 +38,14 @@ class HeadlessWindow : public UserNotice {
     void processPendingEvents() override { tick(); }
     void tick();
     void run(std::int64_t ms);
-    // Start-up: events from before the window listened are not seen; the scan finds the
-    // machines attached by then. False when the registry cannot be loaded.
+    // Start-up: the core's start-up sequencer every 200 ms, the timers once it starts them
+    // (or, with a hub alone, the registry and the scan at once). Events from before the
+    // window listened are not seen; the scan finds the machines attached by then. False when
+    // the registry cannot be loaded.
     bool startUp();
 
   private:
+    bool timersRunning_ = false;
     FakeClock& clock_;
     HotplugSource& hotplug_;
 };

@@ -14,10 +14,12 @@ MachineTable::MachineTable() = default;
 
 void MachineTable::setHeading() {
     cells_[0] = {" ", "Machine", "Port", "Status", "Log Count"};
+    ++revision_;
 }
 
 int MachineTable::addMachineRow(const MachineInfo& record) {
     if (rowCount_ >= kMaxRows) return -1;
+    ++revision_;
     ++rowCount_;
     gridRowCount_ = std::max(gridRowCount_, rowCount_ + 1);
     auto& row = cells_[static_cast<std::size_t>(rowCount_)];
@@ -47,6 +49,7 @@ const std::string& MachineTable::cell(int column, int gridRow) const {
 
 void MachineTable::setMachineCell(int row, int column, const std::string& text) {
     if (row < 0 || row >= rowCount_ || column < 0 || column >= kColumns) return;
+    ++revision_;
     cells_[static_cast<std::size_t>(row + 1)][static_cast<std::size_t>(column)] = text;
 }
 

@@ -42,7 +42,11 @@ class MachineTable {
     // The nickname, or the model name when the nickname is empty.
     static std::string displayName(const MachineInfo& record);
 
+    // Counts every change, so a widget showing the table knows when to redraw it.
+    unsigned revision() const { return revision_; }
+
   private:
+    unsigned revision_ = 0;
     std::array<std::array<std::string, kColumns>, kMaxRows + 1> cells_{};
     int rowCount_ = 0;
     int gridRowCount_ = kInitialGridRows;
