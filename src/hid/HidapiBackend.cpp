@@ -2,7 +2,10 @@
 
 #include <hidapi/hidapi.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 namespace mx40d {
@@ -66,7 +69,14 @@ std::vector<HidInterfaceInfo> HidapiBackend::enumerate() {
 
 std::unique_ptr<HidDevice> HidapiBackend::open(const std::string& path) {
     hid_device* handle = hid_open_path(path.c_str());
-    if (handle == nullptr) return nullptr;
+    if (handle == nullptr) {
+        if (onAccessDenied_ && ::access(path.c_str(), R_OK | W_OK) != 0 &&
+            (errno == EACCES || errno == EPERM)) {
+            for (const HidInterfaceInfo& i : enumerate())
+                if (i.path == path && i.vendorId == deniedVendor_) onAccessDenied_(path);
+        }
+        return nullptr;
+    }
     // The identifiers come from the device itself, not from the path's listing.
     std::uint16_t vid = 0;
     std::uint16_t pid = 0;
@@ -75,6 +85,15 @@ std::unique_ptr<HidDevice> HidapiBackend::open(const std::string& path) {
         pid = info->product_id;
     }
     return std::make_unique<HidapiDevice>(handle, vid, pid);
+}
+
+std::string accessDeniedText(const std::string& path) {
+    return "A machine is attached at " + path +
+           ", but this user may not open it.\n\n"
+           "Install the monitor's udev rule (the mx40d package installs it in "
+           "/usr/lib/udev/rules.d/; or copy packaging/70-mx40d.rules there), run "
+           "'udevadm control --reload' and 'udevadm trigger --subsystem-match=hidraw' as root, "
+           "then unplug the machine and plug it in again.";
 }
 
 }  // namespace mx40d

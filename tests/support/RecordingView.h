@@ -98,9 +98,14 @@ class RecordingNotice : public UserNotice {
         boxes.emplace_back(caption, text);
         if (onBox) onBox();
     }
-    void processPendingEvents() override { ++pumps; }
+    void processPendingEvents() override {
+        ++pumps;
+        if (onPump) onPump();
+    }
     std::vector<std::pair<std::string, std::string>> boxes;
     int pumps = 0;
+    // Runs at every turn of the event loop a blocking wait asks for.
+    std::function<void()> onPump;
     // Runs while a box is up (the event loop a modal box turns).
     std::function<void()> onBox;
 };
