@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -130,6 +131,11 @@ int main(int argc, char** argv) {
     });
     if (quitAfter >= 0) {
         QTimer::singleShot(quitAfter * 1000, &window, [&] {
+            QStringList pages;
+            for (int i = 0; i < window.pageControl()->count(); ++i)
+                pages << window.pageControl()->tabText(i);
+            std::cout << "mx40d-demo: pages: " << pages.join(QStringLiteral(", ")).toStdString()
+                      << std::endl;
             if (!screenshot.empty()) {
                 if (!window.grab().save(QString::fromStdString(screenshot), "PNG"))
                     std::cerr << "mx40d-demo: cannot save the screenshot " << screenshot << "\n";
