@@ -321,3 +321,38 @@ TEST_F(MainWindow, AMessageBoxInsideAStepNeitherReentersNorLosesTheStep) {
     EXPECT_EQ(c.engine().phase(), MachineProtocol::kPolling);
     EXPECT_FALSE(c.engine().pending(MachineProtocol::Request::Clock));
 }
+
+// A machine that vanishes mid-identification or mid-job leaves no tab and no row "ON Line".
+TEST_F(MainWindow, AMachineThatVanishesLeavesTheWindowConsistent) {
+    auto w = open();
+    w->show();
+    run(*w, 1000);
+    sim::SimMachineConfig slow = simMachine("S-1");
+    slow.answerLatencyUs = 4000000;  // answers "A" only after four seconds
+    backend.addMachine("sim:slow", slow);
+    bool pulled = false;
+    const auto pump = notice.onPump;
+    notice.onPump = [&] {
+        pump();
+        if (!pulled && clock.nowMs() > 3000) {
+            pulled = true;
+            backend.unplug("sim:slow");  // gone while its identification waits
+        }
+    };
+    run(*w, 12000);
+    EXPECT_TRUE(pulled);
+    EXPECT_EQ(w->pageControl()->count(), 0);
+    EXPECT_EQ(w->core().hub().openSlotCount(), 0);
+
+    notice.onPump = pump;
+    sim::SimMachine& m = backend.addMachine("sim:job", simMachine("J-1"));
+    run(*w, 5000);
+    ASSERT_EQ(w->pageControl()->count(), 1);
+    ASSERT_TRUE(m.startJob(kJobCopy));
+    run(*w, 3000);
+    backend.unplug("sim:job");
+    run(*w, 100);
+    EXPECT_EQ(w->pageControl()->count(), 0);
+    auto* grid = w->findChild<QTableWidget*>("StringGrid_main");
+    EXPECT_EQ(grid->item(0, 3)->text(), QStringLiteral("OFF Line"));
+}
