@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -55,7 +56,11 @@ TForm_MX40D::TForm_MX40D(const Env& env, QWidget* parent)
     QFont font(QStringLiteral("Courier New"));
     font.setPixelSize(16);
     setFont(font);
-    setStyleSheet(QStringLiteral("QMainWindow { background-color: palette(dark); }"));
+    // The button-shadow colour as the window's own.
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Dark));
+    setPalette(palette);
+    setAutoFillBackground(true);
 
     auto* central = new QWidget(this);
     central->setObjectName("ClientArea");
