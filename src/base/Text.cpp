@@ -57,6 +57,42 @@ std::string cformat(const char* fmt, ...) {
     return out;
 }
 
+void appendXmlText(std::string& out, std::string_view text) {
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            default:
+                if (c < 0x20 && c != '\t' && c != '\n') {
+                    out += "\xEF\xBF\xBD";
+                } else if (c < 0x80) {
+                    out += ch;
+                } else {
+                    out += static_cast<char>(0xC0 | (c >> 6));
+                    out += static_cast<char>(0x80 | (c & 0x3F));
+                }
+        }
+    }
+}
+
+std::string xmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    appendXmlText(out, text);
+    return out;
+}
+
 std::string fixedText(const std::uint8_t* field, std::size_t width) {
     const void* nul = std::memchr(field, 0, width);
     const std::size_t len =

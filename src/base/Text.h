@@ -25,6 +25,12 @@ std::string fixedText(const std::uint8_t* field, std::size_t width);
 // terminating NUL, the rest zero-filled.
 void storeText(std::uint8_t* field, std::size_t width, const std::string& text);
 
+// 8-bit text (each byte a Latin-1 character) as XML character data in UTF-8: &, <, > and CR
+// escaped, bytes XML 1.0 cannot carry replaced by U+FFFD, so any drive text keeps a document
+// well-formed.
+void appendXmlText(std::string& out, std::string_view text);
+std::string xmlText(std::string_view text);
+
 // printf formatting always runs in the "C" locale: every number written into a name, a report,
 // an export or a file reads the same whatever locale the process runs in.
 

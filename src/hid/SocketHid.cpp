@@ -24,7 +24,8 @@ struct SocketHidBackend::Connection {
     // Reads what has arrived; false once the far end has gone.
     bool fill() {
         std::uint8_t buf[4096];
-        for (;;) {
+        // A far end that floods is read no further until the reports taken make room.
+        while (in.size() < 65536) {
             const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
             if (n > 0) {
                 in.insert(in.end(), buf, buf + n);
@@ -36,6 +37,7 @@ struct SocketHidBackend::Connection {
             }
             return true;
         }
+        return true;
     }
 };
 
@@ -50,8 +52,7 @@ class SocketDevice final : public HidDevice {
         return !c_->ended;
     }
     bool readReport(std::uint8_t* report) override {
-        if (c_->ended) return false;
-        c_->fill();
+        if (!c_->ended) c_->fill();  // reports that came before the end are still handed over
         if (c_->in.size() < static_cast<std::size_t>(kReportSize)) return false;
         std::memcpy(report, c_->in.data(), kReportSize);
         c_->in.erase(c_->in.begin(), c_->in.begin() + kReportSize);
@@ -65,8 +66,14 @@ class SocketDevice final : public HidDevice {
                 ::send(c_->fd, report + done, kReportSize - done, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
-            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-                continue;  // a 65-byte write; the far end is reading
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                // The far end reads nothing: the report is lost as a HID write would be, and
+                // the protocol's retry takes over. The GUI thread never waits on it. Half a
+                // report sent would leave the stream out of step: that connection ends.
+                if (done > 0) c_->ended = true;
+                return false;
             } else {
                 c_->ended = true;
                 return false;

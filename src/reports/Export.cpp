@@ -18,35 +18,6 @@ std::string capacityText(const LogRecord& r) {
     return r.sectorSize() == 0 ? "0" : sizeText(r.capacity(), r.sectorSize());
 }
 
-void appendXmlText(std::string& out, std::string_view text) {
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            default:
-                if (c < 0x20 && c != '\t' && c != '\n') {
-                    out += "\xEF\xBF\xBD";
-                } else if (c < 0x80) {
-                    out += ch;
-                } else {
-                    out += static_cast<char>(0xC0 | (c >> 6));
-                    out += static_cast<char>(0x80 | (c & 0x3F));
-                }
-        }
-    }
-}
-
 void appendCsvField(std::string& out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         out += text;
@@ -144,13 +115,6 @@ class Chunks {
 };
 
 }  // namespace
-
-std::string xmlText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    appendXmlText(out, text);
-    return out;
-}
 
 std::string csvField(std::string_view text) {
     std::string out;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Text.h"
 #include "reports/LogRecord.h"
 
 // CSV and XML exports of duplicator log records. Lines end with CR LF. Drive texts are
@@ -19,9 +20,7 @@ inline constexpr const char* kCsvHeader =
 // A CSV field as it stands, or quoted (with doubled quotes) when it holds a comma, a double
 // quote, CR or LF.
 std::string csvField(std::string_view text);
-// 8-bit text (each byte a Latin-1 character) as XML character data in UTF-8: &, <, > and CR
-// escaped, bytes XML cannot carry replaced by U+FFFD.
-std::string xmlText(std::string_view text);
+// xmlText and appendXmlText (base/Text.h): 8-bit text as XML character data in UTF-8.
 
 // One row, without its line end.
 std::string format_CsvRow(const LogRecord& record);

@@ -83,7 +83,10 @@ void MonitorCore::timer2() {
 }
 
 void MonitorCore::hotplugReady() {
-    if (startupStep_ >= 23) hub_->pollHotplug(hotplug_);
+    if (startupStep_ >= 23)
+        hub_->pollHotplug(hotplug_);
+    else
+        hotplug_.poll([](const HotplugEvent&) {});  // before step 22 events are not the window's
 }
 
 void MonitorCore::close() {
@@ -107,9 +110,11 @@ std::string sheetSummary(const MachineInfo& info, int jobCode, bool jobKnown,
                             info.version().c_str(), info.machineId().c_str(), info.maxDeviceQty());
     s += "State   : " + (jobKnown ? jobName(jobCode) : std::string("reading the machine")) + "\n";
     if (info.support_LogRecord() == 1)
-        s += cformat("Log     : %s records held here (%llu this connection)\n",
-                     MachineTable::logCountText(info).c_str(),
-                     static_cast<unsigned long long>(recordsThisConnection));
+        s += cformat(
+            "Log     : %s (newest record held here / records on the machine), "
+            "%llu copied this connection\n",
+            MachineTable::logCountText(info).c_str(),
+            static_cast<unsigned long long>(recordsThisConnection));
     else
         s += "Log     : the machine keeps no job log\n";
     return s;

@@ -1,7 +1,9 @@
 #include "shell/StartupFiles.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -70,8 +72,24 @@ std::optional<Geometry> readGeometryFile(const std::filesystem::path& path) {
     std::optional<Geometry> g;
     if (std::fgets(line, sizeof line, f) != nullptr &&
         std::fgets(line, sizeof line, f) != nullptr) {
-        Geometry v;
-        if (std::sscanf(line, "%d %d %d %d", &v.top, &v.left, &v.width, &v.height) == 4) g = v;
+        // Four numbers as "%d %d %d %d" reads them, but only values a window can have: a
+        // hostile file never reaches the window system with sizes of billions.
+        long v[4] = {};
+        const char* p = line;
+        int got = 0;
+        for (; got < 4; ++got) {
+            char* end = nullptr;
+            errno = 0;
+            v[got] = std::strtol(p, &end, 10);
+            if (end == p || errno == ERANGE) break;
+            p = end;
+        }
+        const bool plausible = got == 4 && v[0] > -100000 && v[0] < 100000 && v[1] > -100000 &&
+                               v[1] < 100000 && v[2] > 0 && v[2] < 100000 && v[3] > 0 &&
+                               v[3] < 100000;
+        if (plausible)
+            g = Geometry{static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]),
+                         static_cast<int>(v[3])};
     }
     std::fclose(f);
     return g;
@@ -79,13 +97,20 @@ std::optional<Geometry> readGeometryFile(const std::filesystem::path& path) {
 
 bool writeGeometryFile(const std::filesystem::path& path, const std::string& model,
                        const Geometry& g) {
-    std::FILE* f = std::fopen(path.c_str(), "w");
+    // Written whole or not at all: a temporary file renamed over the old one.
+    std::filesystem::path tmp = path;
+    tmp += ".part";
+    std::FILE* f = std::fopen(tmp.c_str(), "w");
     if (f == nullptr) return false;
     const std::string text =
         cformat("%s Ver:%s %s %s\n", model.c_str(), kProgramVersion, kBuildDate, kGeometryNotice) +
         cformat("%d %d %d %d \n", g.top, g.left, g.width, g.height);
-    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return std::fclose(f) == 0 && ok;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fclose(f) == 0 && ok;
+    std::error_code ec;
+    if (ok) std::filesystem::rename(tmp, path, ec);
+    if (!ok || ec) std::filesystem::remove(tmp, ec);
+    return ok && !ec;
 }
 
 Geometry defaultGeometry(int screenWidth, int screenHeight) {

@@ -122,6 +122,9 @@ TEST_F(MainWindow, GeometryFile) {
         {"stored", "MX40D Ver:1.03.5\n40 30 700 400 \n", 30, 40, 700, 400},
         {"larger than the screen", "x\n0 0 3000 2000 \n", 0, 0, 3000, 2000},
         {"garbage", "\xff\xfe\n\x01 junk\n", cx, cy, 600, 350},
+        {"sizes no window has", "x\n1 2 2000000000 3\n", cx, cy, 600, 350},
+        {"a number past the int range", "x\n1 2 99999999999999999999 3\n", cx, cy, 600, 350},
+        {"negative size", "x\n1 2 -5 300\n", cx, cy, 600, 350},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
