@@ -110,6 +110,8 @@ void PortTable::refreshPortRow(int p) {
         }
     }
     refreshPortStatus(p);
+    // A drive being powered up shows a blank row, its texts included, until its next record.
+    if (s.portState() == kStateTurningOn) return;
     set(kCapacity, p,
         d.sectorSize() == 0 ? std::string() : sizeText(d.sectorCount(), d.sectorSize()));
     set(kModel, p, d.model());
