@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qpdf poppler-utils libxml2-utils python3 locales
     qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth fonts-dejavu-core fonts-liberation2
+    fonts-urw-base35
 )
 missing=()
 for p in "${packages[@]}"; do

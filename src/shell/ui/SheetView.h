@@ -6,6 +6,9 @@
 #include "controller/MachineView.h"
 
 class QLabel;
+namespace mx40d::ui {
+class MachinePanel;
+}
 class QTabWidget;
 class QWidget;
 
@@ -25,14 +28,15 @@ class SheetView final : public MachineView {
                     const std::filesystem::path& logDatabasePath,
                     const std::filesystem::path& logDirectory) override;
     void setMachineStatus(const std::array<std::uint8_t, kMachineStatusSize>& status) override;
-    void applyDeviceBlock(int, const DeviceBlockEvent&) override {}
-    void clearPortTable() override {}
-    void showJob(int, int) override {}
-    void setIdle(bool) override {}
-    void writeTestReport() override {}
+    void applyDeviceBlock(int jobCode, const DeviceBlockEvent& block) override;
+    void clearPortTable() override;
+    void showJob(int jobCode, int jobStage) override;
+    void setIdle(bool idle) override;
+    void writeTestReport() override;
     void appendLogRecord(const std::uint8_t* record) override;
 
     QWidget* page() const { return page_; }
+    MachinePanel* panel() const { return panel_; }
     // The machine's information as the controller keeps it; set by the window.
     void setLiveInfo(const MachineInfo* info) { live_ = info; }
 
@@ -42,6 +46,7 @@ class SheetView final : public MachineView {
     QTabWidget* pages_;
     QPointer<QWidget> page_;
     QLabel* summary_ = nullptr;
+    MachinePanel* panel_ = nullptr;
     MachineInfo info_;
     const MachineInfo* live_ = nullptr;
     bool built_ = false;

@@ -1,0 +1,409 @@
+#include "machine_ui/ui/Form_machinehdd.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cstring>
+
+#include "base/MachineFiles.h"
+#include "machine_ui/Fonts.h"
+#include "machine_ui/ui/Dialogs.h"
+#include "reports/LogDatabase.h"
+#include "reports/ReportText.h"
+
+namespace mx40d::ui {
+
+namespace {
+
+const QColor kSkyBlue(166, 202, 240);
+const QColor kPassGreen(0, 128, 0);
+const QColor kFailRed(255, 0, 0);
+constexpr int kLogRecord = static_cast<int>(kLogRecordSize);
+
+QString latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QFont designed(const char* family, int pointSize, bool bold = false) {
+    QFont f(QString::fromStdString(displayFont(family)));
+    f.setPointSize(pointSize);
+    f.setBold(bold);
+    return f;
+}
+
+void paint(QWidget* w, const QColor& c) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, c);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+// ---- log area ----------------------------------------------------------------------------
+
+int LogListModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    if (!failure_.empty()) return 1;
+    return static_cast<int>(records_.size() / kLogRecordSize);
+}
+
+std::string LogListModel::line(int row) const {
+    if (!failure_.empty()) return row == 0 ? failure_ : std::string();
+    if (row < 0 || static_cast<std::size_t>(row) >= records_.size() / kLogRecordSize) return {};
+    const LogRecord r(kind_, records_.data() + static_cast<std::size_t>(row) * kLogRecordSize,
+                      kLogRecordSize);
+    return format_LogListLine(r);
+}
+
+QVariant LogListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    return latin1(line(index.row()));
+}
+
+bool LogListModel::load(const std::filesystem::path& database) {
+    beginResetModel();
+    records_.clear();
+    failure_.clear();
+    const LogFile file = read_LogFile(database, kind_);
+    if (file.result != DatabaseResult::Pass) {
+        failure_ = "FAIL in Reading Log File !";
+    } else {
+        records_.reserve(file.records.size() * kLogRecordSize);
+        for (const LogRecord& r : file.records)
+            records_.insert(records_.end(), r.data(), r.data() + kLogRecordSize);
+    }
+    endResetModel();
+    return failure_.empty();
+}
+
+void LogListModel::append(const std::uint8_t* record) {
+    if (!failure_.empty()) return;
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    records_.insert(records_.end(), record, record + kLogRecordSize);
+    endInsertRows();
+}
+
+// ---- the panel ---------------------------------------------------------------------------
+
+MachinePanel::MachinePanel(QWidget* sheet, std::function<void(const std::string&)> setCaption)
+    : QWidget(sheet), setCaption_(std::move(setCaption)) {
+    setObjectName("MachinePanel");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (sheet != nullptr && sheet->layout() != nullptr) sheet->layout()->addWidget(this);
+}
+
+MachinePanel::~MachinePanel() {
+    if (built_) writePanelLayoutFile();
+}
+
+void MachinePanel::buildPanel(const MachineInfo& info, MachineRequests& requests,
+                              const std::filesystem::path& logDatabasePath,
+                              const std::filesystem::path& logDirectory) {
+    info_ = info;
+    requests_ = &requests;
+    logDatabasePath_ = logDatabasePath;
+    logDirectory_ = logDirectory;
+    layoutPath_ = machinefiles::panelLayout(logDirectory, info.machineId());
+    layout_ = readPanelLayout(layoutPath_, info.machineId());
+    outputFile_ = layout_.outputFile;
+    const std::string nick = info.nickName();
+    if (setCaption_) setCaption_(nick.empty() ? info.modelName() : nick);
+
+    const bool jobControls = info.featureFlag(1) == 1;
+    const bool logArea = info.support_LogRecord() == 1;
+    controls_.build(jobControls, logArea);
+
+    splitter_ = new QSplitter(Qt::Vertical, this);
+    splitter_->setObjectName("splitter");
+    splitter_->setChildrenCollapsible(false);
+    {
+        QPalette p = splitter_->palette();
+        p.setColor(QPalette::Window, Qt::black);
+        splitter_->setPalette(p);
+    }
+    layout()->addWidget(splitter_);
+
+    // The upper panel: job box, job buttons, port grid.
+    upperPanel_ = new QFrame(splitter_);
+    upperPanel_->setObjectName("upperPanel");
+    upperPanel_->setFrameShape(QFrame::Box);
+    upperPanel_->setLineWidth(1);
+    paint(upperPanel_, kSkyBlue);
+    auto* upper = new QVBoxLayout(upperPanel_);
+    upper->setContentsMargins(10, 10, 10, 10);
+    auto* header = new QWidget(upperPanel_);
+    header->setObjectName("headerPanel");
+    header->setFixedHeight(65);
+    paint(header, kSkyBlue);
+    upper->addWidget(header);
+    jobBox_ = new QLineEdit(QStringLiteral(" "), header);
+    jobBox_->setObjectName("jobBox");
+    jobBox_->setGeometry(0, 6, 450, 30);
+    jobBox_->setFont(designed("Book Antiqua", 24, true));
+    {
+        QPalette p = jobBox_->palette();
+        p.setColor(QPalette::Text, QColor(0, 0, 255));
+        jobBox_->setPalette(p);
+    }
+    jobBox_->setReadOnly(true);
+    jobBox_->setFocusPolicy(Qt::NoFocus);
+    // Each job button 20 pixels right of the control before it; "Setting" or "Change Machine
+    // Name" 50 pixels right of the last one.
+    const auto makeButton = [&](JobControls::Button b, int left, int width) {
+        auto* button = new QPushButton(QString::fromLatin1(JobControls::caption(b)), header);
+        button->setObjectName(QString::fromLatin1(JobControls::caption(b)));
+        button->setGeometry(left, 6, width, 30);
+        button->setFont(designed("Book Antiqua", 14));
+        connect(button, &QPushButton::clicked, this, [this, b] { press(b); });
+        buttons_[static_cast<std::size_t>(b)] = button;
+        return button;
+    };
+    if (jobControls) {
+        makeButton(JobControls::Copy, 470, 150);
+        makeButton(JobControls::Compare, 640, 150);
+        makeButton(JobControls::CopyCompare, 810, 150);
+        makeButton(JobControls::GetId, 980, 150);
+        makeButton(JobControls::NextRun, 470, 150);
+        makeButton(JobControls::Finish, 640, 150);
+        makeButton(JobControls::Setting, 1180, 100);
+        QPushButton* stop = makeButton(JobControls::Stop, 470, 150);
+        QFont f = designed("Book Antiqua", 16);
+        stop->setFont(f);
+        QPalette p = stop->palette();
+        p.setColor(QPalette::ButtonText, QColor(255, 0, 0));
+        stop->setPalette(p);
+    } else {
+        makeButton(JobControls::ChangeMachineName, 500, 250);
+    }
+    portGrid_ = new QTableWidget(upperPanel_);
+    portGrid_->setObjectName("portGrid");
+    portGrid_->setFocusPolicy(Qt::NoFocus);
+    portGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    portGrid_->verticalHeader()->hide();
+    portGrid_->verticalHeader()->setDefaultSectionSize(32);
+    portGrid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    portGrid_->setFont(designed("Book Antiqua", 14));
+    portGrid_->setShowGrid(true);
+    upper->addWidget(portGrid_);
+    if (info.deviceType() == kEraserKind) upperPanel_->hide();
+
+    // The log area.
+    if (logArea) {
+        logPanel_ = new QFrame(splitter_);
+        logPanel_->setObjectName("logPanel");
+        logPanel_->setFrameShape(QFrame::Box);
+        paint(logPanel_, kSkyBlue);
+        auto* lower = new QVBoxLayout(logPanel_);
+        lower->setContentsMargins(10, 10, 10, 10);
+        auto* logHeader = new QWidget(logPanel_);
+        logHeader->setObjectName("logHeaderPanel");
+        logHeader->setFixedHeight(40);
+        lower->addWidget(logHeader);
+        auto* label = new QLabel(QStringLiteral("Log Data:"), logHeader);
+        label->setObjectName("Log Data:");
+        label->setFont(designed("Century Schoolbook", 16));
+        label->move(0, 5);
+        label->adjustSize();
+        auto* generate = new QPushButton(QStringLiteral("Generate Log Report"), logHeader);
+        generate->setObjectName("Generate Log Report");
+        generate->setGeometry(200, 0, 250, 34);
+        generate->setFont(designed("Century Schoolbook", 14));
+        connect(generate, &QPushButton::clicked, this,
+                [this] { press(JobControls::GenerateLogReport); });
+        buttons_[JobControls::GenerateLogReport] = generate;
+        logArea_ = new QListView(logPanel_);
+        logArea_->setObjectName("logArea");
+        logArea_->setUniformItemSizes(true);
+        logArea_->setWordWrap(false);
+        logArea_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        logArea_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        logArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        logArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        QFont mono(QString::fromStdString(displayFont("Courier New")));
+        mono.setPixelSize(14);
+        logArea_->setFont(mono);
+        logModel_ = new LogListModel(info.deviceType(), logArea_);
+        logArea_->setModel(logModel_);
+        auto* copy = new QShortcut(QKeySequence::Copy, logArea_);
+        copy->setContext(Qt::WidgetShortcut);
+        connect(copy, &QShortcut::activated, this, &MachinePanel::copySelectedLines);
+        lower->addWidget(logArea_);
+        logModel_->load(logDatabasePath_);
+        logArea_->scrollToBottom();
+        splitter_->setSizes({layout_.panelHeight, 10000});
+    }
+
+    ports_.setup(info.maxDeviceQty());
+    portGrid_->setColumnCount(PortTable::kColumns);
+    portGrid_->setRowCount(ports_.ports());
+    QStringList headings;
+    for (int c = 0; c < PortTable::kColumns; ++c) {
+        headings << QString::fromLatin1(PortTable::heading(c));
+        portGrid_->setColumnWidth(c, layout_.columnWidths[static_cast<std::size_t>(c)]);
+    }
+    portGrid_->setHorizontalHeaderLabels(headings);
+    built_ = true;
+    renderPorts();
+    renderControls();
+}
+
+void MachinePanel::renderControls() {
+    jobBox_->setText(latin1(controls_.jobText()));
+    for (int b = 0; b < JobControls::kButtonCount; ++b) {
+        QPushButton* button = buttons_[static_cast<std::size_t>(b)];
+        if (button == nullptr) continue;
+        const auto which = static_cast<JobControls::Button>(b);
+        button->setVisible(controls_.visible(which));
+        button->setEnabled(controls_.enabled(which));
+    }
+}
+
+void MachinePanel::renderPorts() {
+    if (!built_) return;
+    for (const int row : ports_.takeChangedRows()) {
+        if (row == 0) continue;
+        for (int c = 0; c < PortTable::kColumns; ++c) {
+            QTableWidgetItem* item = portGrid_->item(row - 1, c);
+            if (item == nullptr) {
+                item = new QTableWidgetItem;
+                portGrid_->setItem(row - 1, c, item);
+            }
+            item->setText(latin1(ports_.cell(c, row)));
+            const PortTable::Colour colour = ports_.colour(c, row);
+            item->setForeground(colour == PortTable::Colour::Pass   ? QBrush(kPassGreen)
+                                : colour == PortTable::Colour::Fail ? QBrush(kFailRed)
+                                                                    : QBrush());
+        }
+    }
+}
+
+void MachinePanel::press(JobControls::Button b) {
+    if (requests_ == nullptr) return;
+    switch (b) {
+        case JobControls::Copy:
+            requests_->requestJob(JobRequest::Copy);
+            break;
+        case JobControls::Compare:
+            requests_->requestJob(JobRequest::Compare);
+            break;
+        case JobControls::CopyCompare:
+            requests_->requestJob(JobRequest::CopyCompare);
+            break;
+        case JobControls::GetId:
+            requests_->requestJob(JobRequest::GetId);
+            break;
+        case JobControls::Finish:
+            setIdle(false);
+            requests_->requestJob(JobRequest::Finish);
+            break;
+        case JobControls::NextRun:
+            setIdle(false);
+            requests_->requestJob(JobRequest::NextRun);
+            break;
+        case JobControls::Stop:
+            requests_->requestJob(JobRequest::Stop);
+            break;
+        case JobControls::Setting:
+            settingsExchange();
+            break;
+        case JobControls::ChangeMachineName:
+            nicknameExchange();
+            break;
+        case JobControls::GenerateLogReport:
+            if (onGenerateLogReport) onGenerateLogReport();
+            break;
+        default:
+            break;
+    }
+}
+
+void MachinePanel::setMachineStatus(const std::array<std::uint8_t, kMachineStatusSize>& status) {
+    ports_.setJob(status[wire::status::kJobCode]);
+}
+
+void MachinePanel::applyDeviceBlock(int jobCode, const DeviceBlockEvent& block) {
+    ports_.applyDeviceBlock(jobCode, block);
+    renderPorts();
+}
+
+void MachinePanel::clearPortTable() {
+    ports_.clearPortTable();
+    renderPorts();
+}
+
+void MachinePanel::showJob(int jobCode, int jobStage) {
+    controls_.showJob(jobCode, jobStage);
+    renderControls();
+}
+
+void MachinePanel::setIdle(bool idle) {
+    controls_.setIdle(idle);
+    renderControls();
+}
+
+void MachinePanel::writeTestReport() {
+    if (!outputFile_.empty()) ports_.writeTestReport(outputFile_);  // skipped silently on failure
+}
+
+void MachinePanel::appendLogRecord(const std::uint8_t* record) {
+    if (logModel_ == nullptr || !isServedKind(info_.deviceType())) return;
+    QScrollBar* bar = logArea_->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
+    logModel_->append(record);
+    if (atEnd) logArea_->scrollToBottom();
+}
+
+void MachinePanel::settingsExchange() {
+    std::string nickname = info_.nickName().substr(0, 255);
+    std::string output = outputFile_.substr(0, 255);
+    TFormSetting::shared().show(nickname, output);
+    if (nickname != info_.nickName()) {
+        info_.setNickName(nickname);
+        if (setCaption_) setCaption_(nickname);
+        requests_->setNickname(nickname);
+    }
+    if (output != outputFile_) outputFile_ = output;
+}
+
+void MachinePanel::nicknameExchange() {
+    std::string name = info_.nickName();
+    if (!TForm_nickname::shared().ask(name)) return;
+    info_.setNickName(name);
+    if (setCaption_) setCaption_(name);
+    requests_->setNickname(name);  // on every OK, also when unchanged
+}
+
+void MachinePanel::writePanelLayoutFile() {
+    std::vector<int> widths;
+    for (int c = 0; c < portGrid_->columnCount(); ++c)
+        widths.push_back(portGrid_->columnWidth(c));
+    const int height = upperPanel_->isVisible() || logPanel_ == nullptr ? upperPanel_->height()
+                                                                        : layout_.panelHeight;
+    writePanelLayout(layoutPath_, info_.machineId(),
+                     logPanel_ != nullptr ? height : layout_.panelHeight, widths, outputFile_);
+}
+
+void MachinePanel::copySelectedLines() {
+    QStringList lines;
+    QModelIndexList rows = logArea_->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    for (const QModelIndex& i : rows)
+        lines << latin1(logModel_->line(i.row()));
+    QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+}
+
+}  // namespace mx40d::ui
