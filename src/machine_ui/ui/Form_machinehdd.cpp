@@ -4,12 +4,12 @@
 #include <QClipboard>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -238,9 +238,7 @@ void MachinePanel::buildPanel(const MachineInfo& info, MachineRequests& requests
         logArea_->setFont(mono);
         logModel_ = new LogListModel(info.deviceType(), logArea_);
         logArea_->setModel(logModel_);
-        auto* copy = new QShortcut(QKeySequence::Copy, logArea_);
-        copy->setContext(Qt::WidgetShortcut);
-        connect(copy, &QShortcut::activated, this, &MachinePanel::copySelectedLines);
+        logArea_->installEventFilter(this);  // Ctrl+C copies the lines selected
         lower->addWidget(logArea_);
         logModel_->load(logDatabasePath_);
         logArea_->scrollToBottom();
@@ -395,6 +393,15 @@ void MachinePanel::writePanelLayoutFile() {
                                                                         : layout_.panelHeight;
     writePanelLayout(layoutPath_, info_.machineId(),
                      logPanel_ != nullptr ? height : layout_.panelHeight, widths, outputFile_);
+}
+
+bool MachinePanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == logArea_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelectedLines();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MachinePanel::copySelectedLines() {

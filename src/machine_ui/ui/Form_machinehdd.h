@@ -87,6 +87,9 @@ class MachinePanel final : public QWidget {
     // "Generate Log Report" was pressed: the log report window's business.
     std::function<void()> onGenerateLogReport;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void renderControls();
     void renderPorts();
