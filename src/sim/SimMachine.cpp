@@ -743,7 +743,8 @@ int SimMachine::passesOf(std::uint8_t code) const {
 }
 
 std::uint8_t SimMachine::patternOf(int pass) const {
-    static constexpr std::uint8_t kPatterns[7] = {0x00, 0xFF, 0x55, 0xAA, 0x00, 0xFF, 0x96};
+    // Ones and zeros in turn, then a random byte: the third pass writes 00 again.
+    static constexpr std::uint8_t kPatterns[7] = {0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x96};
     return kPatterns[static_cast<std::size_t>(pass) % 7];
 }
 

@@ -12,9 +12,16 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include <QPushButton>
+#include <QTest>
+
 #include <fstream>
+#include <set>
 
 #include "machine_ui/Names.h"
+#include "machine_ui/PortTable.h"
+#include "machine_ui/ui/Dialogs.h"
+#include "machine_ui/ui/Form_machinehdd.h"
 #include "shell/MachineRegistry.h"
 #include "shell/StartupFiles.h"
 #include "shell/ui/Mx40d_main.h"
@@ -360,4 +367,77 @@ TEST_F(MainWindow, AMachineThatVanishesLeavesTheWindowConsistent) {
     EXPECT_EQ(w->pageControl()->count(), 0);
     auto* grid = w->findChild<QTableWidget*>("StringGrid_main");
     EXPECT_EQ(grid->item(0, 3)->text(), QStringLiteral("OFF Line"));
+}
+
+// Through the real window on the simulator: "Copy" starts a copy whose rows go through their
+// states with progress and speed, and the test report lands in the file chosen in the
+// settings dialog; a 7-pass erase started at the machine's front panel shows its third pass;
+// STOP ends a job.
+TEST_F(MainWindow, JobsThroughThePanel) {
+    sim::SimMachineConfig dup = simMachine("DUP-1");
+    dup.ports = 4;
+    dup.driveSectors = 4000000;  // ten seconds of copying
+    sim::SimMachineConfig era = simMachine("ERA-1", '5');
+    era.ports = 2;
+    era.driveSectors = 2000000;
+    era.featureBits = 0x02;  // with its job buttons, for STOP
+    sim::SimMachine& d = backend.addMachine("sim:dup", dup);
+    sim::SimMachine& e = backend.addMachine("sim:era", era);
+    auto w = open();
+    w->show();
+    run(*w, 5000);
+    ASSERT_EQ(w->pageControl()->count(), 2);
+    auto* dupPanel = w->pageControl()->widget(0)->findChild<ui::MachinePanel*>();
+    auto* eraPanel = w->pageControl()->widget(1)->findChild<ui::MachinePanel*>();
+    ASSERT_NE(dupPanel, nullptr);
+    ASSERT_NE(eraPanel, nullptr);
+
+    // The test report's file, chosen in the settings dialog.
+    const auto report = dir.root() / "copy-report.xml";
+    ui::DialogSeams::saveFile() = [&](QWidget*, const ui::SaveFileRequest&) {
+        return QString::fromStdString(report.string());
+    };
+    ui::DialogSeams::exec() = [](QDialog* dlg) {
+        QTest::mouseClick(dlg->findChild<QPushButton*>("Button_selectOutputDirectory"),
+                          Qt::LeftButton);
+        return 0;
+    };
+    QTest::mouseClick(dupPanel->findChild<QPushButton*>("Setting"), Qt::LeftButton);
+    ui::DialogSeams::exec() = [](QDialog* dlg) { return dlg->exec(); };
+    ui::DialogSeams::saveFile() = nullptr;
+    ASSERT_EQ(dupPanel->outputFile(), report.string());
+
+    QTest::mouseClick(dupPanel->findChild<QPushButton*>("Copy"), Qt::LeftButton);
+    std::set<std::string> states;
+    bool sawProgress = false;
+    bool sawSpeed = false;
+    for (int i = 0; i < 300 && !std::filesystem::exists(report); ++i) {
+        run(*w, 100);
+        const PortTable& t = dupPanel->ports();
+        states.insert(t.cell(PortTable::kStatus, 2));
+        sawProgress =
+            sawProgress || t.cell(PortTable::kProgress, 2).find("%(") != std::string::npos;
+        sawSpeed = sawSpeed || !t.cell(PortTable::kSpeed, 2).empty();
+    }
+    EXPECT_TRUE(states.count("WRITE")) << states.size();
+    EXPECT_TRUE(sawProgress);
+    EXPECT_TRUE(sawSpeed);
+    ASSERT_TRUE(std::filesystem::exists(report));
+    const std::string xml = readFile(report);
+    EXPECT_NE(xml.find("<PortNo>4</PortNo>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<Model>SIMDISK HD500G</Model>"), std::string::npos);
+
+    // A 7-pass erase from the eraser's front panel: its third pass writes 00.
+    ASSERT_TRUE(e.startJob(kJobErase7Pass));
+    bool third = false;
+    for (int i = 0; i < 600 && !third; ++i) {
+        run(*w, 100);
+        third = eraPanel->ports().cell(PortTable::kStatus, 1) == "Loop3,Data(00)";
+    }
+    EXPECT_TRUE(third);
+    // STOP pressed mid-job ends it.
+    QTest::mouseClick(eraPanel->findChild<QPushButton*>("STOP"), Qt::LeftButton);
+    run(*w, 2000);
+    EXPECT_EQ(e.stage(), kStageEnd);
+    (void)d;
 }

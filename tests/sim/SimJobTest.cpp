@@ -188,7 +188,7 @@ TEST(SimJob, EraseJobsShowPassesPatternsAndResults) {
         EXPECT_EQ(e[0].eraseLoop(), c.passes - 1);
         EXPECT_EQ(e[0].eraseResult(), DeviceStatus::kEraseRunning);
         EXPECT_EQ(e[0].eraseDone(), kSectors / 5);
-        const std::uint8_t patterns[7] = {0x00, 0xFF, 0x55, 0xAA, 0x00, 0xFF, 0x96};
+        const std::uint8_t patterns[7] = {0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x96};
         EXPECT_EQ(e[0].erasePattern(), patterns[c.passes - 1]);
         EXPECT_EQ(e[3].present(), 0);
 
