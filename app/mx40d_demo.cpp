@@ -38,7 +38,9 @@ const char* const kHelp =
     "  --quit-after SECONDS   closes the window after that long\n"
     "  --screenshot FILE      saves the main window as PNG just before quitting\n"
     "  --machine-socket PATH  listens at PATH: each connection is a machine exchanging\n"
-    "                         65-byte reports both ways (may be given more than once)\n";
+    "                         65-byte reports both ways (may be given more than once)\n"
+    "  --front-panel-jobs     ten seconds in, every other duplicator starts a copy and the\n"
+    "                         rest of the machines a 7-pass erase at their front panels\n";
 
 int usage(const std::string& problem) {
     std::cerr << "mx40d-demo: " << problem << "\n" << kHelp;
@@ -54,11 +56,16 @@ int main(int argc, char** argv) {
     int quitAfter = -1;
     std::string screenshot;
     std::vector<std::string> sockets;
+    bool frontPanelJobs = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "-h" || a == "--help") {
             std::cout << kHelp;
             return 0;
+        }
+        if (a == "--front-panel-jobs") {
+            frontPanelJobs = true;
+            continue;
         }
         if (i + 1 >= argc) return usage("missing value after " + a);
         const std::string v = argv[++i];
@@ -129,6 +136,17 @@ int main(int argc, char** argv) {
         window.raise();
         window.activateWindow();
     });
+    if (frontPanelJobs) {
+        QTimer::singleShot(10000, &window, [&] {
+            int duplicators = 0;
+            for (const std::string& path : simulation.paths()) {
+                sim::SimMachine* m = simulated.machine(path);
+                if (m == nullptr) continue;
+                const bool copy = m->config().kind == kDuplicatorKind && duplicators++ % 2 == 0;
+                m->startJob(copy ? kJobCopy : kJobErase7Pass);
+            }
+        });
+    }
     if (quitAfter >= 0) {
         QTimer::singleShot(quitAfter * 1000, &window, [&] {
             QStringList pages;
@@ -137,8 +155,19 @@ int main(int argc, char** argv) {
             std::cout << "mx40d-demo: pages: " << pages.join(QStringLiteral(", ")).toStdString()
                       << std::endl;
             if (!screenshot.empty()) {
+                // The window as it is, then each machine's page: FILE, FILE-1.png, ...
                 if (!window.grab().save(QString::fromStdString(screenshot), "PNG"))
                     std::cerr << "mx40d-demo: cannot save the screenshot " << screenshot << "\n";
+                const QString base =
+                    QString::fromStdString(screenshot)
+                        .chopped(screenshot.size() > 4 &&
+                                         screenshot.substr(screenshot.size() - 4) == ".png"
+                                     ? 4
+                                     : 0);
+                for (int i = 0; i < window.pageControl()->count(); ++i) {
+                    window.pageControl()->setCurrentIndex(i);
+                    window.grab().save(base + QStringLiteral("-%1.png").arg(i + 1), "PNG");
+                }
             }
             window.close();
         });

@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -242,6 +243,8 @@ void MachinePanel::buildPanel(const MachineInfo& info, MachineRequests& requests
         lower->addWidget(logArea_);
         logModel_->load(logDatabasePath_);
         logArea_->scrollToBottom();
+        splitter_->setStretchFactor(0, 0);
+        splitter_->setStretchFactor(1, 1);
         splitter_->setSizes({layout_.panelHeight, 10000});
     }
 
@@ -393,6 +396,17 @@ void MachinePanel::writePanelLayoutFile() {
                                                                         : layout_.panelHeight;
     writePanelLayout(layoutPath_, info_.machineId(),
                      logPanel_ != nullptr ? height : layout_.panelHeight, widths, outputFile_);
+}
+
+void MachinePanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The upper panel keeps the height it had (the splitter would share the page out).
+    if (!sized_ && built_ && logPanel_ != nullptr && splitter_->height() > 0) {
+        sized_ = true;
+        const int total = splitter_->height() - splitter_->handleWidth();
+        const int upper = std::min(layout_.panelHeight, std::max(total - 40, 0));
+        splitter_->setSizes({upper, std::max(total - upper, 1)});
+    }
 }
 
 bool MachinePanel::eventFilter(QObject* watched, QEvent* event) {

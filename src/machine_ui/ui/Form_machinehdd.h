@@ -89,6 +89,7 @@ class MachinePanel final : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void renderControls();
@@ -108,6 +109,7 @@ class MachinePanel final : public QWidget {
     JobControls controls_;
     PortTable ports_;
     bool built_ = false;
+    bool sized_ = false;  // the splitter got the stored height at the first showing
 
     QSplitter* splitter_ = nullptr;
     QFrame* upperPanel_ = nullptr;
