@@ -1,5 +1,10 @@
 #include "reports/LogDatabase.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -200,6 +205,67 @@ LogFile read_LogFile(const std::filesystem::path& path, std::uint8_t deviceType)
         done += n;
     }
     return out;
+}
+
+DatabaseResult read_LogRecordBytes(const std::filesystem::path& path,
+                                   std::vector<std::uint8_t>& records) {
+    records.clear();
+    File f = openFile(path, "rb");
+    if (!f) return DatabaseResult::NotExist;
+    if (DatabaseResult r = readHeader(f.get()); r != DatabaseResult::Pass) return r;
+    const long long size = fileSize(f.get());
+    if (size < static_cast<long long>(kHeaderSize) ||
+        std::fseek(f.get(), static_cast<long>(kHeaderSize), SEEK_SET) != 0)
+        return DatabaseResult::Corrupt;
+    const std::size_t count =
+        static_cast<std::size_t>(size - static_cast<long long>(kHeaderSize)) / kLogRecordSize;
+    try {
+        records.resize(count * kLogRecordSize);
+    } catch (const std::exception&) {
+        return DatabaseResult::MemoryNotEnough;
+    }
+    if (std::fread(records.data(), 1, records.size(), f.get()) != records.size()) {
+        records.clear();
+        records.shrink_to_fit();
+        return DatabaseResult::Corrupt;
+    }
+    return DatabaseResult::Pass;
+}
+
+MappedLogRecords::~MappedLogRecords() {
+    unmap();
+}
+
+void MappedLogRecords::unmap() {
+    if (base_ != nullptr) ::munmap(const_cast<std::uint8_t*>(base_), length_);
+    base_ = nullptr;
+    length_ = 0;
+    count_ = 0;
+}
+
+DatabaseResult MappedLogRecords::map(const std::filesystem::path& path) {
+    unmap();
+    {
+        File f = openFile(path, "rb");
+        if (!f) return DatabaseResult::NotExist;
+        if (DatabaseResult r = readHeader(f.get()); r != DatabaseResult::Pass) return r;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return DatabaseResult::NotExist;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(kHeaderSize)) {
+        ::close(fd);
+        return DatabaseResult::Corrupt;
+    }
+    const std::size_t count = (static_cast<std::size_t>(st.st_size) - kHeaderSize) / kLogRecordSize;
+    const std::size_t length = kHeaderSize + count * kLogRecordSize;
+    void* p = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (p == MAP_FAILED) return DatabaseResult::MemoryNotEnough;
+    base_ = static_cast<const std::uint8_t*>(p);
+    length_ = length;
+    count_ = count;
+    return DatabaseResult::Pass;
 }
 
 }  // namespace mx40d

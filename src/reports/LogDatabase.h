@@ -74,5 +74,32 @@ struct LogFile {
     std::size_t count() const { return records.size(); }
 };
 LogFile read_LogFile(const std::filesystem::path& path, std::uint8_t deviceType);
+// The same records as one block of 256-byte records in file order (no copy per record), for
+// readers that keep a whole large database.
+DatabaseResult read_LogRecordBytes(const std::filesystem::path& path,
+                                   std::vector<std::uint8_t>& records);
+
+// The whole records of a database mapped read-only into memory: nothing is read until a
+// record is looked at, so a database of any size opens at once. The database is checked as
+// read_LogFile checks it. Records appended later are not in the mapping.
+class MappedLogRecords {
+  public:
+    MappedLogRecords() = default;
+    ~MappedLogRecords();
+    MappedLogRecords(const MappedLogRecords&) = delete;
+    MappedLogRecords& operator=(const MappedLogRecords&) = delete;
+
+    DatabaseResult map(const std::filesystem::path& path);
+    void unmap();
+    std::size_t count() const { return count_; }
+    const std::uint8_t* record(std::size_t i) const {
+        return base_ + logdb::kHeaderSize + i * kLogRecordSize;
+    }
+
+  private:
+    const std::uint8_t* base_ = nullptr;
+    std::size_t length_ = 0;
+    std::size_t count_ = 0;
+};
 
 }  // namespace mx40d

@@ -57,15 +57,17 @@ void paint(QWidget* w, const QColor& c) {
 int LogListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
     if (!failure_.empty()) return 1;
-    return static_cast<int>(records_.size() / kLogRecordSize);
+    return static_cast<int>(stored_.count() + appended_.size() / kLogRecordSize);
 }
 
 std::string LogListModel::line(int row) const {
     if (!failure_.empty()) return row == 0 ? failure_ : std::string();
-    if (row < 0 || static_cast<std::size_t>(row) >= records_.size() / kLogRecordSize) return {};
-    const LogRecord r(kind_, records_.data() + static_cast<std::size_t>(row) * kLogRecordSize,
-                      kLogRecordSize);
-    return format_LogListLine(r);
+    if (row < 0 || row >= rowCount()) return {};
+    const auto r = static_cast<std::size_t>(row);
+    const std::uint8_t* p = r < stored_.count()
+                                ? stored_.record(r)
+                                : appended_.data() + (r - stored_.count()) * kLogRecordSize;
+    return format_LogListLine(LogRecord(kind_, p, kLogRecordSize));
 }
 
 QVariant LogListModel::data(const QModelIndex& index, int role) const {
@@ -75,16 +77,9 @@ QVariant LogListModel::data(const QModelIndex& index, int role) const {
 
 bool LogListModel::load(const std::filesystem::path& database) {
     beginResetModel();
-    records_.clear();
+    appended_.clear();
     failure_.clear();
-    const LogFile file = read_LogFile(database, kind_);
-    if (file.result != DatabaseResult::Pass) {
-        failure_ = "FAIL in Reading Log File !";
-    } else {
-        records_.reserve(file.records.size() * kLogRecordSize);
-        for (const LogRecord& r : file.records)
-            records_.insert(records_.end(), r.data(), r.data() + kLogRecordSize);
-    }
+    if (stored_.map(database) != DatabaseResult::Pass) failure_ = "FAIL in Reading Log File !";
     endResetModel();
     return failure_.empty();
 }
@@ -93,7 +88,7 @@ void LogListModel::append(const std::uint8_t* record) {
     if (!failure_.empty()) return;
     const int row = rowCount();
     beginInsertRows({}, row, row);
-    records_.insert(records_.end(), record, record + kLogRecordSize);
+    appended_.insert(appended_.end(), record, record + kLogRecordSize);
     endInsertRows();
 }
 
@@ -242,7 +237,6 @@ void MachinePanel::buildPanel(const MachineInfo& info, MachineRequests& requests
         logArea_->installEventFilter(this);  // Ctrl+C copies the lines selected
         lower->addWidget(logArea_);
         logModel_->load(logDatabasePath_);
-        logArea_->scrollToBottom();
         splitter_->setStretchFactor(0, 0);
         splitter_->setStretchFactor(1, 1);
         splitter_->setSizes({layout_.panelHeight, 10000});

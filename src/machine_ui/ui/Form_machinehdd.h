@@ -14,6 +14,7 @@
 #include "machine_ui/PortTable.h"
 #include "protocol/MachineInfo.h"
 #include "protocol/MachineRequests.h"
+#include "reports/LogDatabase.h"
 
 class QFrame;
 class QLabel;
@@ -45,8 +46,9 @@ class LogListModel final : public QAbstractListModel {
 
   private:
     std::uint8_t kind_;
-    std::vector<std::uint8_t> records_;  // 256 bytes a record, in file order
-    std::string failure_;                // the single line of an unreadable database
+    MappedLogRecords stored_;             // the database as it was opened, mapped
+    std::vector<std::uint8_t> appended_;  // records that came in since, 256 bytes each
+    std::string failure_;                 // the single line of an unreadable database
 };
 
 // A connected machine's panel in its page of the main window (unit Form_machinehdd): the job
