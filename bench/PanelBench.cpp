@@ -88,13 +88,14 @@ void BM_PanelOfAMillionRecords(benchmark::State& state) {
         QApplication::processEvents();
         const auto t1 = std::chrono::steady_clock::now();
         seconds = std::chrono::duration<double>(t1 - t0).count();
-        extraMiB = static_cast<double>(residentKiB() - before) / 1024.0 - dbMiB;
+        // The database is mapped, not read: what it costs is what the process grew by.
+        extraMiB = static_cast<double>(residentKiB() - before) / 1024.0;
         benchmark::DoNotOptimize(panel->logModel()->rowCount());
     }
     state.counters["shown_s"] = seconds;
     state.counters["built_s"] = built;
     state.counters["db_MiB"] = dbMiB;
-    state.counters["beyond_db_MiB"] = extraMiB;
+    state.counters["resident_growth_MiB"] = extraMiB;
 }
 BENCHMARK(BM_PanelOfAMillionRecords)->Iterations(3)->Unit(benchmark::kMillisecond);
 

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QVBoxLayout>
@@ -44,9 +45,11 @@ class Panel : public ::testing::Test {
         info.set_support_LogRecord(1);
     }
     void TearDown() override {
-        DialogSeams::exec() = [](QDialog* d) { return d->exec(); };
-        DialogSeams::saveFile() = nullptr;
+        DialogSeams::exec() = realExec;
+        DialogSeams::saveFile() = realSaveFile;
     }
+    std::function<int(QDialog*)> realExec = DialogSeams::exec();
+    std::function<QString(QWidget*, const SaveFileRequest&)> realSaveFile = DialogSeams::saveFile();
     MachinePanel& build() {
         panel =
             std::make_unique<MachinePanel>(&sheet, [this](const std::string& c) { caption = c; });
@@ -103,6 +106,7 @@ TEST_F(Panel, AnEraserShowsOnlyItsLogAndAMachineWithoutALogHasNoLogArea) {
     build();
     EXPECT_EQ(panel->findChild<QWidget*>("logPanel"), nullptr);
     EXPECT_EQ(panel->findChild<QWidget*>("logArea"), nullptr);
+    EXPECT_EQ(panel->findChild<QWidget*>("splitter"), nullptr);
     EXPECT_EQ(button("Generate Log Report"), nullptr);
     EXPECT_FALSE(panel->findChild<QWidget*>("upperPanel")->isHidden());  // fills the page
 }
@@ -238,9 +242,26 @@ TEST_F(Panel, TheLogAreaListsEveryRecordAndFollowsTheEnd) {
     QTest::keySequence(area, QKeySequence::Copy);
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
               panel->logModel()->line(0) + "\n" + panel->logModel()->line(1));
-    // An unreadable database is the single line "FAIL in Reading Log File !".
+    // The view follows the end when it was at the end.
+    sheet.resize(800, 600);
+    sheet.show();
+    area->scrollToBottom();
+    QApplication::processEvents();
+    panel->appendLogRecord(next.data());
+    QApplication::processEvents();
+    EXPECT_EQ(area->verticalScrollBar()->value(), area->verticalScrollBar()->maximum());
+    area->scrollToTop();
+    panel->appendLogRecord(next.data());
+    QApplication::processEvents();
+    EXPECT_EQ(area->verticalScrollBar()->value(), 0);  // not when it was elsewhere
+    sheet.hide();
+    // An unreadable database is the single line "FAIL in Reading Log File !"; records copied
+    // after it follow it.
     writeFile(db, "not a database");
     build();
     EXPECT_EQ(panel->logModel()->rowCount(), 1);
     EXPECT_EQ(panel->logModel()->line(0), "FAIL in Reading Log File !");
+    panel->appendLogRecord(next.data());
+    EXPECT_EQ(panel->logModel()->rowCount(), 2);
+    EXPECT_EQ(panel->logModel()->line(1).substr(0, 8), "0000301 ");
 }

@@ -376,13 +376,12 @@ TEST_F(MainWindow, AMachineThatVanishesLeavesTheWindowConsistent) {
 TEST_F(MainWindow, JobsThroughThePanel) {
     sim::SimMachineConfig dup = simMachine("DUP-1");
     dup.ports = 4;
-    dup.driveSectors = 4000000;  // ten seconds of copying
-    sim::SimMachineConfig era = simMachine("ERA-1", '5');
+    dup.driveSectors = 4000000;                       // ten seconds of copying
+    sim::SimMachineConfig era = simMachine("DUP-2");  // a duplicator erasing: its grid shows
     era.ports = 2;
     era.driveSectors = 2000000;
-    era.featureBits = 0x02;  // with its job buttons, for STOP
     sim::SimMachine& d = backend.addMachine("sim:dup", dup);
-    sim::SimMachine& e = backend.addMachine("sim:era", era);
+    sim::SimMachine& e = backend.addMachine("sim:dup2", era);
     auto w = open();
     w->show();
     run(*w, 5000);
@@ -394,6 +393,8 @@ TEST_F(MainWindow, JobsThroughThePanel) {
 
     // The test report's file, chosen in the settings dialog.
     const auto report = dir.root() / "copy-report.xml";
+    const auto realExec = ui::DialogSeams::exec();
+    const auto realSaveFile = ui::DialogSeams::saveFile();
     ui::DialogSeams::saveFile() = [&](QWidget*, const ui::SaveFileRequest&) {
         return QString::fromStdString(report.string());
     };
@@ -403,8 +404,8 @@ TEST_F(MainWindow, JobsThroughThePanel) {
         return 0;
     };
     QTest::mouseClick(dupPanel->findChild<QPushButton*>("Setting"), Qt::LeftButton);
-    ui::DialogSeams::exec() = [](QDialog* dlg) { return dlg->exec(); };
-    ui::DialogSeams::saveFile() = nullptr;
+    ui::DialogSeams::exec() = realExec;
+    ui::DialogSeams::saveFile() = realSaveFile;
     ASSERT_EQ(dupPanel->outputFile(), report.string());
 
     QTest::mouseClick(dupPanel->findChild<QPushButton*>("Copy"), Qt::LeftButton);
@@ -436,6 +437,9 @@ TEST_F(MainWindow, JobsThroughThePanel) {
     }
     EXPECT_TRUE(third);
     // STOP pressed mid-job ends it.
+    w->pageControl()->setCurrentIndex(1);
+    EXPECT_TRUE(eraPanel->findChild<QWidget*>("portGrid")->isVisible());
+    ASSERT_TRUE(eraPanel->findChild<QPushButton*>("STOP")->isVisible());
     QTest::mouseClick(eraPanel->findChild<QPushButton*>("STOP"), Qt::LeftButton);
     run(*w, 2000);
     EXPECT_EQ(e.stage(), kStageEnd);

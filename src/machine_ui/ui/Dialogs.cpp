@@ -1,6 +1,9 @@
 #include "machine_ui/ui/Dialogs.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,7 +45,9 @@ std::function<QString(QWidget*, const SaveFileRequest&)>& DialogSeams::saveFile(
             d.setNameFilter(r.filter);
             d.setSizeGripEnabled(r.resizable);
             if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return QString();
-            return d.selectedFiles().first();
+            const QString chosen = d.selectedFiles().first();
+            if (r.pathMustExist && !QFileInfo(chosen).dir().exists()) return QString();
+            return chosen;
         };
     return f;
 }
@@ -137,8 +142,12 @@ void TFormSetting::Button_selectOutputDirectoryClick() {
     r.filter = QStringLiteral("XML files (*.xml)");
     const QString chosen = DialogSeams::saveFile()(this, r);
     if (chosen.isEmpty() || outputFile_ == nullptr) return;
-    *outputFile_ = latin1(chosen).substr(0, kBufferMax);
-    Label_outputDirectory->setText(latin1(*outputFile_));
+    // A file name is kept as the file system spells it; one too long for the buffer is refused
+    // rather than cut to another file's name.
+    const QByteArray name = QFile::encodeName(chosen);
+    if (static_cast<std::size_t>(name.size()) > kBufferMax) return;
+    *outputFile_ = std::string(name.constData(), static_cast<std::size_t>(name.size()));
+    Label_outputDirectory->setText(chosen);
     Label_outputDirectory->adjustSize();
 }
 

@@ -56,17 +56,18 @@ void paint(QWidget* w, const QColor& c) {
 
 int LogListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
-    if (!failure_.empty()) return 1;
-    return static_cast<int>(stored_.count() + appended_.size() / kLogRecordSize);
+    // The failure line of an unreadable database comes first; records copied since follow.
+    return static_cast<int>((failure_.empty() ? stored_.count() : 1) +
+                            appended_.size() / kLogRecordSize);
 }
 
 std::string LogListModel::line(int row) const {
-    if (!failure_.empty()) return row == 0 ? failure_ : std::string();
     if (row < 0 || row >= rowCount()) return {};
+    if (!failure_.empty() && row == 0) return failure_;
     const auto r = static_cast<std::size_t>(row);
-    const std::uint8_t* p = r < stored_.count()
-                                ? stored_.record(r)
-                                : appended_.data() + (r - stored_.count()) * kLogRecordSize;
+    const std::size_t first = failure_.empty() ? stored_.count() : 1;
+    const std::uint8_t* p =
+        r < first ? stored_.record(r) : appended_.data() + (r - first) * kLogRecordSize;
     return format_LogListLine(LogRecord(kind_, p, kLogRecordSize));
 }
 
@@ -85,7 +86,6 @@ bool LogListModel::load(const std::filesystem::path& database) {
 }
 
 void LogListModel::append(const std::uint8_t* record) {
-    if (!failure_.empty()) return;
     const int row = rowCount();
     beginInsertRows({}, row, row);
     appended_.insert(appended_.end(), record, record + kLogRecordSize);
@@ -123,18 +123,23 @@ void MachinePanel::buildPanel(const MachineInfo& info, MachineRequests& requests
     const bool logArea = info.support_LogRecord() == 1;
     controls_.build(jobControls, logArea);
 
-    splitter_ = new QSplitter(Qt::Vertical, this);
-    splitter_->setObjectName("splitter");
-    splitter_->setChildrenCollapsible(false);
-    {
-        QPalette p = splitter_->palette();
-        p.setColor(QPalette::Window, Qt::black);
-        splitter_->setPalette(p);
+    // A machine that keeps a log gets the splitter between its upper panel and its log area;
+    // without a log the upper panel fills the page.
+    QWidget* upperParent = this;
+    if (logArea) {
+        splitter_ = new QSplitter(Qt::Vertical, this);
+        splitter_->setObjectName("splitter");
+        splitter_->setChildrenCollapsible(false);
+        splitter_->setStyleSheet(QStringLiteral("QSplitter::handle { background: black; }"));
+        layout()->addWidget(splitter_);
+        upperParent = splitter_;
+        connect(splitter_, &QSplitter::splitterMoved, this,
+                [this] { layout_.panelHeight = splitter_->sizes().value(0, layout_.panelHeight); });
     }
-    layout()->addWidget(splitter_);
 
     // The upper panel: job box, job buttons, port grid.
-    upperPanel_ = new QFrame(splitter_);
+    upperPanel_ = new QFrame(upperParent);
+    if (!logArea) layout()->addWidget(upperPanel_);
     upperPanel_->setObjectName("upperPanel");
     upperPanel_->setFrameShape(QFrame::Box);
     upperPanel_->setLineWidth(1);
@@ -386,10 +391,11 @@ void MachinePanel::writePanelLayoutFile() {
     std::vector<int> widths;
     for (int c = 0; c < portGrid_->columnCount(); ++c)
         widths.push_back(portGrid_->columnWidth(c));
-    const int height = upperPanel_->isVisible() || logPanel_ == nullptr ? upperPanel_->height()
-                                                                        : layout_.panelHeight;
-    writePanelLayout(layoutPath_, info_.machineId(),
-                     logPanel_ != nullptr ? height : layout_.panelHeight, widths, outputFile_);
+    // The height the operator last gave the upper panel (the splitter keeps its sizes while
+    // hidden, as the page is when it goes).
+    if (splitter_ != nullptr && sized_ && splitter_->sizes().value(0) > 0)
+        layout_.panelHeight = splitter_->sizes().value(0);
+    writePanelLayout(layoutPath_, info_.machineId(), layout_.panelHeight, widths, outputFile_);
 }
 
 void MachinePanel::showEvent(QShowEvent* event) {

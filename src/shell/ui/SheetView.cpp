@@ -61,6 +61,7 @@ void SheetView::buildPanel(const MachineInfo& info, MachineRequests& requests,
         if (index >= 0) pages_->setTabText(index, fromLatin1(caption));
     });
     panel_->buildPanel(info, requests, logDatabasePath, logDirectory);
+    panel_->show();  // now, not at the next turn of the event loop
 }
 
 void SheetView::setMachineStatus(const std::array<std::uint8_t, kMachineStatusSize>& status) {
