@@ -15,6 +15,7 @@
 #include "base/Text.h"
 #include "protocol/MachineInfo.h"
 #include "reports/Export.h"
+#include "reports/JsonExport.h"
 #include "reports/LogDatabase.h"
 #include "reports/PdfWriter.h"
 #include "reports/ProtectedText.h"
@@ -63,6 +64,8 @@ const char* const kHelp =
     "                    protected   the report with its watermark (check it with mx40d-verify)\n"
     "                    csv, xml    the records of the range (duplicators only)\n"
     "                    pdf         the report as a PDF document\n"
+    "                    json        the machine and the records of the range as JSON\n"
+    "                                (both kinds; schema in docs/report.schema.json)\n"
     "  --out FILE        where to write it (written whole or not at all); without it the\n"
     "                    output goes to standard output, which for pdf and protected must\n"
     "                    not be a terminal\n"
@@ -241,7 +244,7 @@ int main(int argc, char** argv) {
     if (from.empty() || to.empty() || format.empty())
         return fail(kArguments, "--from, --to and --format are required");
     if (format != "text" && format != "protected" && format != "csv" && format != "xml" &&
-        format != "pdf")
+        format != "pdf" && format != "json")
         return fail(kArguments, "unknown format " + format);
     if (!kind.empty() && kind != "3" && kind != "5")
         return fail(kArguments, "--kind is 3 (duplicator) or 5 (eraser)");
@@ -302,7 +305,11 @@ int main(int argc, char** argv) {
 
     const LocalTime now = SystemClock().localTime();
     std::string bytes;
-    if (format == "csv" || format == "xml") {
+    if (format == "json") {
+        std::ostringstream s;
+        writeJsonExport(s, info, file.records, *start, *end);
+        bytes = s.str();
+    } else if (format == "csv" || format == "xml") {
         std::ostringstream s;
         if (format == "csv")
             writeCsvExport(s, file.records, *start, *end);

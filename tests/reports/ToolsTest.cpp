@@ -198,6 +198,55 @@ TEST_F(ToolsTest, DatesAreRealCalendarDatesARecordCanHold) {
     }
 }
 
+// The JSON export read back with a JSON parser and checked against the database.
+TEST_F(ToolsTest, JsonExportReadsBackAsTheDatabaseHoldsIt) {
+    if (!haveTool("python3")) GTEST_SKIP() << "python3 missing";
+    const fs::path out = dir_ / "out.json";
+    ASSERT_EQ(
+        report("--kind 3 --from 2026-12-01 --to 2026-12-31 --format json --out " + out.string()),
+        0);
+    const std::string check = runCommand(
+        "python3 -c \"import json,sys; d=json.load(open(sys.argv[1], encoding='utf-8')); "
+        "m=d['machine']; r=d['records']; "
+        "print(m['machineId'], m['kind'], len(r), r[1]['shownNo'], r[1]['portNo'], "
+        "r[1]['model'], r[1]['capacity']['sectors'], r[1]['capacity']['bytes'], r[0]['job'], "
+        "r[0]['start'], r[2]['passed'])\" " +
+        out.string() + " 2>&1");
+    EXPECT_EQ(check,
+              "DUP-7 duplicator 3 3 2 Disk, \"A\" <&> 1000000 512000000 COPY "
+              "2026-12-10T08:00:00 True\n");
+    // Out of range: an empty list; an eraser's database gives its own fields.
+    ASSERT_EQ(
+        report("--kind 3 --from 2025-01-01 --to 2025-01-02 --format json --out " + out.string()),
+        0);
+    EXPECT_EQ(runCommand("python3 -c \"import json,sys; print(len(json.load(open(sys.argv[1]))"
+                         "['records']))\" " +
+                         out.string()),
+              "0\n");
+    const fs::path era = logdb::logFilePath(dir_, "ERA-1");
+    ASSERT_TRUE(create_LogDatabase(era));
+    LogRecord e('5');
+    e.setIndexNo(9);
+    e.setPortNo(4);
+    e.setSectorSize(512);
+    e.setIdNumber(1, 77);
+    e.setBadSectorQty(3);
+    e.setMachineIdText("ERA-\xE9");
+    e.setDate({26, 12, 10, 8, 0, 0});
+    ASSERT_EQ(append_LogRecord(era, e.data(), kLogRecordSize), DatabaseResult::Pass);
+    bool ok = false;
+    runCommand(std::string(MX40D_REPORT_TOOL) + " --db " + era.string() +
+                   " --kind 5 --from 2026-12-10 --to 2026-12-10 --format json --out " +
+                   out.string(),
+               &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(runCommand("python3 -c \"import json,sys; r=json.load(open(sys.argv[1], "
+                         "encoding='utf-8'))['records'][0]; print(r['idNumber1'], "
+                         "r['badSectorQty'], r['machineIdText'] == 'ERA-\\u00e9')\" " +
+                         out.string()),
+              "77 3 True\n");
+}
+
 TEST_F(ToolsTest, VerifySeesEditsAndCuts) {
     fs::path saved = dir_ / "saved.txt";
     ASSERT_EQ(report(" --kind 3 --from 2026-12-01 --to 2026-12-31 --format protected --out " +
