@@ -9,19 +9,13 @@
 #include <QPushButton>
 
 #include "machine_ui/Fonts.h"
+#include "machine_ui/ui/Latin1.h"
 
 namespace mx40d::ui {
 
 namespace {
 constexpr std::size_t kBufferMax = 255;
 
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-std::string latin1(const QString& s) {
-    const QByteArray b = s.toLatin1();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
 QFont designed(const char* family, int pixelHeight) {
     QFont f(QString::fromStdString(displayFont(family)));
     f.setPixelSize(pixelHeight);
@@ -81,9 +75,9 @@ TForm_nickname::TForm_nickname(QWidget* parent) : QDialog(parent) {
 }
 
 bool TForm_nickname::ask(std::string& name) {
-    Edit_nickname->setText(latin1(name));
+    Edit_nickname->setText(fromLatin1(name));
     if (DialogSeams::exec()(this) != kOk) return false;
-    name = latin1(Edit_nickname->text());
+    name = toLatin1(Edit_nickname->text());
     return true;
 }
 
@@ -117,7 +111,10 @@ TFormSetting::TFormSetting(QWidget* parent) : QDialog(parent) {
 void TFormSetting::setOutputFileBuffer(std::string* buffer) {
     outputFile_ = buffer;
     Label_outputDirectory->setText(
-        buffer == nullptr || buffer->empty() ? QStringLiteral("No Output") : latin1(*buffer));
+        buffer == nullptr || buffer->empty()
+            ? QStringLiteral("No Output")
+            : QFile::decodeName(
+                  QByteArray(buffer->data(), static_cast<qsizetype>(buffer->size()))));
     Label_outputDirectory->adjustSize();
 }
 

@@ -20,6 +20,7 @@
 #include "base/MachineFiles.h"
 #include "machine_ui/Fonts.h"
 #include "machine_ui/ui/Dialogs.h"
+#include "machine_ui/ui/Latin1.h"
 #include "reports/LogDatabase.h"
 #include "reports/ReportText.h"
 
@@ -31,10 +32,6 @@ const QColor kSkyBlue(166, 202, 240);
 const QColor kPassGreen(0, 128, 0);
 const QColor kFailRed(255, 0, 0);
 constexpr int kLogRecord = static_cast<int>(kLogRecordSize);
-
-QString latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QFont designed(const char* family, int pointSize, bool bold = false) {
     QFont f(QString::fromStdString(displayFont(family)));
@@ -73,7 +70,7 @@ std::string LogListModel::line(int row) const {
 
 QVariant LogListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
-    return latin1(line(index.row()));
+    return fromLatin1(line(index.row()));
 }
 
 bool LogListModel::load(const std::filesystem::path& database) {
@@ -262,7 +259,7 @@ void MachinePanel::buildPanel(const MachineInfo& info, MachineRequests& requests
 }
 
 void MachinePanel::renderControls() {
-    jobBox_->setText(latin1(controls_.jobText()));
+    jobBox_->setText(fromLatin1(controls_.jobText()));
     for (int b = 0; b < JobControls::kButtonCount; ++b) {
         QPushButton* button = buttons_[static_cast<std::size_t>(b)];
         if (button == nullptr) continue;
@@ -282,7 +279,7 @@ void MachinePanel::renderPorts() {
                 item = new QTableWidgetItem;
                 portGrid_->setItem(row - 1, c, item);
             }
-            item->setText(latin1(ports_.cell(c, row)));
+            item->setText(fromLatin1(ports_.cell(c, row)));
             const PortTable::Colour colour = ports_.colour(c, row);
             item->setForeground(colour == PortTable::Colour::Pass   ? QBrush(kPassGreen)
                                 : colour == PortTable::Colour::Fail ? QBrush(kFailRed)
@@ -423,7 +420,7 @@ void MachinePanel::copySelectedLines() {
     QModelIndexList rows = logArea_->selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end());
     for (const QModelIndex& i : rows)
-        lines << latin1(logModel_->line(i.row()));
+        lines << fromLatin1(logModel_->line(i.row()));
     QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
 }
 

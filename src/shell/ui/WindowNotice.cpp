@@ -6,15 +6,6 @@
 
 namespace mx40d::ui {
 
-QString fromLatin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string toLatin1(const QString& text) {
-    const QByteArray b = text.toLatin1();
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
 WindowNotice::BoxSeam& WindowNotice::showBox() {
     static BoxSeam seam = [](QWidget* parent, const std::string& caption, const std::string& text) {
         QMessageBox box(QMessageBox::NoIcon, fromLatin1(caption), fromLatin1(text), QMessageBox::Ok,

@@ -4,16 +4,13 @@
 #include <string>
 
 #include "base/UserNotice.h"
+#include "machine_ui/ui/Latin1.h"
 
 #include <QString>
 
 class QWidget;
 
 namespace mx40d::ui {
-
-// Texts cross into widgets as Latin-1, so every 8-bit byte survives both ways.
-QString fromLatin1(const std::string& text);
-std::string toLatin1(const QString& text);
 
 // The operator's message boxes: modal, one OK button, the caption given; "process pending
 // events" turns the Qt event loop. Tests answer the box through `showBox`.
