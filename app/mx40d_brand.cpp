@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 
+#include "base/WholeFile.h"
 #include "shell/StartupFiles.h"
 
 namespace fs = std::filesystem;
@@ -52,25 +53,10 @@ int main(int argc, char** argv) {
     bytes += trailer;
     struct stat st {};
     ::stat(exe.c_str(), &st);
-    const fs::path tmp = exe.string() + ".brand-part";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            std::cerr << "mx40d-brand: cannot write " << tmp << "\n";
-            return 2;
-        }
-    }
-    ::chmod(tmp.c_str(), st.st_mode & 07777);
-    std::error_code ec;
-    fs::rename(tmp, exe, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
+    if (!writeWholeFile(exe, bytes)) {
         std::cerr << "mx40d-brand: cannot replace " << exe << "\n";
         return 2;
     }
+    ::chmod(exe.c_str(), st.st_mode & 07777);  // still the program it was
     return 0;
 }

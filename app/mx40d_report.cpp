@@ -13,6 +13,7 @@
 #include "base/Clock.h"
 #include "base/MachineFiles.h"
 #include "base/Text.h"
+#include "base/WholeFile.h"
 #include "protocol/MachineInfo.h"
 #include "reports/Export.h"
 #include "reports/JsonExport.h"
@@ -182,25 +183,8 @@ int listMachines(const fs::path& dir) {
 // Writes the bytes under a temporary name in the same folder, then renames it over `out`:
 // a reader never sees half a report.
 int writeWhole(const fs::path& out, const std::string& bytes) {
-    fs::path tmp = out;
-    tmp += cformat(".%d.part", static_cast<int>(::getpid()));
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f) return fail(kNotWritten, "Can't Create File ! (" + out.string() + ")");
-        f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        f.close();
-        if (f.fail()) {
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            return fail(kNotWritten, "cannot write " + out.string());
-        }
-    }
-    std::error_code ec;
-    fs::rename(tmp, out, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return fail(kNotWritten, "cannot write " + out.string());
-    }
+    if (!writeWholeFile(out, bytes))
+        return fail(kNotWritten, "Can't Create File ! (" + out.string() + ")");
     return kOk;
 }
 

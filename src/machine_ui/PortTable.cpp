@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "base/Text.h"
+#include "base/WholeFile.h"
 #include "machine_ui/Names.h"
 #include "protocol/WireLayout.h"
 
@@ -197,23 +198,7 @@ std::string PortTable::testReport() const {
 }
 
 bool PortTable::writeTestReport(const std::filesystem::path& path) const {
-    if (path.empty()) return false;
-    const std::string text = testReport();
-    std::filesystem::path tmp = path;
-    tmp += cformat(".%d.part", static_cast<int>(::getpid()));
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = ::fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    std::error_code ec;
-    if (ok) std::filesystem::rename(tmp, path, ec);
-    if (!ok || ec) {
-        std::filesystem::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    return !path.empty() && writeWholeFile(path, testReport());
 }
 
 PanelLayout readPanelLayout(const std::filesystem::path& path, const std::string& machineId) {

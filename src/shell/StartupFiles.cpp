@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "base/Text.h"
+#include "base/WholeFile.h"
 
 namespace mx40d::shell {
 
@@ -97,20 +98,9 @@ std::optional<Geometry> readGeometryFile(const std::filesystem::path& path) {
 
 bool writeGeometryFile(const std::filesystem::path& path, const std::string& model,
                        const Geometry& g) {
-    // Written whole or not at all: a temporary file renamed over the old one.
-    std::filesystem::path tmp = path;
-    tmp += ".part";
-    std::FILE* f = std::fopen(tmp.c_str(), "w");
-    if (f == nullptr) return false;
-    const std::string text =
-        cformat("%s Ver:%s %s %s\n", model.c_str(), kProgramVersion, kBuildDate, kGeometryNotice) +
-        cformat("%d %d %d %d \n", g.top, g.left, g.width, g.height);
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fclose(f) == 0 && ok;
-    std::error_code ec;
-    if (ok) std::filesystem::rename(tmp, path, ec);
-    if (!ok || ec) std::filesystem::remove(tmp, ec);
-    return ok && !ec;
+    return writeWholeFile(path, cformat("%s Ver:%s %s %s\n", model.c_str(), kProgramVersion,
+                                        kBuildDate, kGeometryNotice) +
+                                    cformat("%d %d %d %d \n", g.top, g.left, g.width, g.height));
 }
 
 Geometry defaultGeometry(int screenWidth, int screenHeight) {
